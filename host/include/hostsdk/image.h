@@ -1,0 +1,92 @@
+// Images. A pixel is read and written as a FltPixel record; inside the host an
+// image keeps one plane per channel at the pixel type it was made with, so a
+// decoded 8-bit frame takes a quarter of the memory of a float one. Reads
+// convert to float (8 and 16-bit values scale to 0..1, half widens exactly);
+// writes to an integer image round to nearest and clamp to its range.
+#pragma once
+
+#include <hostsdk/parameter.h>
+#include <hostsdk/tag_list.h>
+
+#include <cstdint>
+#include <memory>
+
+// The first four floats are blue, green, red and alpha, in that order; the
+// record carries further channels after them.
+struct FltPixel {
+    float B = 0.0f;
+    float G = 0.0f;
+    float R = 0.0f;
+    float A = 0.0f;
+    float Z = 0.0f;  // depth
+};
+
+// Channel numbers, in the order of the FltPixel record.
+enum Channel : int { CHAN_BLUE = 0, CHAN_GREEN, CHAN_RED, CHAN_ALPHA, CHAN_DEPTH, CHANNEL_COUNT };
+
+enum class PixelType : uint8_t { UInt8, UInt16, Half, Float };
+
+HOST_API size_t BytesPerSample(PixelType type);
+
+class HOST_API Image : public Parameter {
+public:
+    // Throws std::invalid_argument on a negative size, std::bad_alloc when the
+    // pixels cannot be had. New pixels are all zero. An image made without a
+    // depth plane reads depth 0 and ignores depth writes.
+    Image(int32_t width, int32_t height, PixelType type = PixelType::Float, bool withDepth = true);
+    ~Image() override;
+
+    HostID DataType() const override;
+
+    int32_t Width() const { return width_; }
+    int32_t Height() const { return height_; }
+    PixelType Type() const { return type_; }
+    bool HasDepth() const { return planeCount_ == CHANNEL_COUNT; }
+
+    // One pixel at (x, y). Throws std::out_of_range outside the image.
+    void GetPixel(int32_t x, int32_t y, FltPixel& pixel) const;
+    void SetPixel(int32_t x, int32_t y, const FltPixel& pixel);
+    // Every pixel set to `pixel`.
+    void Fill(const FltPixel& pixel);
+
+    // Row access for fast kernels and for host programs that load and save.
+    // `count` samples of `channel` from column `x` of row `y`, as floats.
+    // Throws std::out_of_range when the span leaves the image.
+    void ReadRow(int channel, int32_t y, int32_t x, int32_t count, float* out) const;
+    // The samples of one channel's row in the image's own pixel type; nullptr
+    // for the depth channel of an image without a depth plane.
+    const void* RawRow(int channel, int32_t y) const;
+    void* RawRow(int channel, int32_t y);
+    // Bytes the pixels take.
+    size_t PixelBytes() const;
+
+private:
+    size_t Offset(int channel, int32_t y) const;
+
+    int32_t width_;
+    int32_t height_;
+    PixelType type_;
+    int planeCount_;
+    std::unique_ptr<unsigned char[]> planes_;  // CHANNEL_COUNT planes, row after row
+};
+
+// A new float image, zeroed, of the size of the image under TAG_ImageLike and
+// with a depth plane when it has one.
+// Gives nullptr when there is no such image, or when the host's image memory
+// budget (SetImageMemoryLimit) or the heap cannot hold it.
+HOST_API Image* NewImage(const TagList& tags);
+
+template <typename... Tags>
+Image* NewImage(Tags&&... tags) {
+    return NewImage(TagList(std::forward<Tags>(tags)...));
+}
+
+// Host-wide budget for the pixels of images alive at once; 0 (the start) is
+// no limit. Images made directly with `new Image` count against it too.
+HOST_API void SetImageMemoryLimit(size_t bytes);
+HOST_API size_t ImageMemoryInUse();
+
+// Half-precision conversion, exact from half to float, round-to-nearest-even
+// from float to half.
+HOST_API float HalfToFloat(uint16_t half);
+HOST_API uint16_t FloatToHalf(float value);
