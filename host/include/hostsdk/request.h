@@ -34,6 +34,12 @@ public:
     // released. Returns false for an output of another operator.
     bool SetOutputData(Output* output, Parameter* value);
 
+    // Working state that the operator keeps for this request alone (its
+    // gathered frames, say), reachable from every chunk of it. The request
+    // neither owns nor frees it.
+    void SetOperatorData(void* data) { operatorData_ = data; }
+    void* OperatorData() const { return operatorData_; }
+
     // For the host: whether the operator set this output, and its value with
     // the request's reference handed to the caller.
     bool HasOutputData(Output* output) const;
@@ -45,4 +51,5 @@ private:
     std::vector<Number*> values_;    // one per input, in the operator's order
     std::vector<Parameter*> outputs_;  // one per output
     std::vector<bool> outputSet_;
+    void* operatorData_ = nullptr;
 };
