@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and cross-building need.
+set -euo pipefail
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q \
+  g++ cmake ninja-build pkg-config \
+  libgtest-dev libbenchmark-dev \
+  libopenimageio-dev openimageio-tools libcli11-dev \
+  clang libclang-rt-14-dev \
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+$sudo apt-get install -y -q --no-install-recommends wine wine64
