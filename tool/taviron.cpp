@@ -1,0 +1,80 @@
+#include "taviron.h"
+
+#include "about_box.h"
+
+namespace {
+
+// The About button counts as pressed from half way up; a value that is not a
+// number (NaN) fails the comparison and so never shows the box.
+bool IsPressed(const Parameter* param) {
+    const auto* number = dynamic_cast<const Number*>(param);
+    return number != nullptr && number->Value >= 0.5;
+}
+
+}  // namespace
+
+// The links are declared in the order the host shows them, which differs from
+// the order of the members. Each identifier is a temporary that lives just for
+// its call.
+Taviron::Taviron(Registry* reg, const ScriptVal& script, const TagList& tags)
+    : ThreadedOperator(reg, script, tags) {
+    InRed = AddInput(HostID("Red", true), HostID("Red", true),
+                     TAG_LinkDataType, ID_Number, TAG_Control, ID_CheckboxControl,
+                     TAG_Default, 1.0, TAG_ControlWidth, 0.25, TAG_DONE);
+    InGreen = AddInput(HostID("Green", true), HostID("Green", true),
+                       TAG_LinkDataType, ID_Number, TAG_Control, ID_CheckboxControl,
+                       TAG_Default, 1.0, TAG_ControlWidth, 0.25, TAG_DONE);
+    InBlue = AddInput(HostID("Blue", true), HostID("Blue", true),
+                      TAG_LinkDataType, ID_Number, TAG_Control, ID_CheckboxControl,
+                      TAG_Default, 1.0, TAG_ControlWidth, 0.25, TAG_DONE);
+    InAlpha = AddInput(HostID("Alpha", true), HostID("Alpha", true),
+                       TAG_LinkDataType, ID_Number, TAG_Control, ID_CheckboxControl,
+                       TAG_Default, 1.0, TAG_ControlWidth, 0.25, TAG_DONE);
+    InFilterMethod = AddInput(HostID("Filter method", true), HostID("FilterMethod", true),
+                              TAG_LinkDataType, ID_Number, TAG_Control, ID_ComboControl,
+                              TAG_Item, "Median", TAG_Item, "Average", TAG_Item, "Max",
+                              TAG_Item, "Min", TAG_Item, "Random",
+                              TAG_ComboStyle, 1, TAG_RangeMax, 4.0, TAG_RangeMin, 0.0,
+                              TAG_Default, 0.0, TAG_NotifyOnChange, 1, TAG_ControlWidth, 1.0,
+                              TAG_DONE);
+    InSampleDirection = AddInput(HostID("Sample Direction", true), HostID("SampleDirection", true),
+                                 TAG_LinkDataType, ID_Number, TAG_Control, ID_MultiButtonControl,
+                                 TAG_Item, "Backward", TAG_Item, "Both", TAG_Item, "Foreward",
+                                 TAG_ButtonStyle, 1, TAG_Default, 1.0, TAG_DONE);
+    InFrames = AddInput(HostID("Frames", true), HostID("Frames", true),
+                        TAG_LinkDataType, ID_Number, TAG_Control, ID_SliderControl,
+                        TAG_RangeMin, 0.0, TAG_RangeMax, 250.0, TAG_Default, 0.0,
+                        TAG_IntegerSteps, 1, TAG_DONE);
+    InThreshold = AddInput(HostID("Threshold", true), HostID("Threshold", true),
+                           TAG_LinkDataType, ID_Number, TAG_Control, ID_SliderControl,
+                           TAG_RangeMin, 0.0, TAG_RangeMax, 1.0, TAG_Default, 0.0, TAG_DONE);
+    InImage = AddInput(HostID("Input", true), HostID("Input", true),
+                       TAG_LinkDataType, ID_Image, TAG_LinkRole, 1, TAG_DONE);
+    OutImage = AddOutput(HostID("Output", true), HostID("Output", true),
+                         TAG_LinkDataType, ID_Image, TAG_LinkRole, 1, TAG_DONE);
+    InMask = AddInput(HostID("Mask", true), HostID("Mask", true),
+                      TAG_LinkDataType, ID_Mask, TAG_LinkRole, 3, TAG_LinkOptional, 0, TAG_DONE);
+    InUseData = AddInput(HostID("Use tracking data", true), HostID("UseData", true),
+                         TAG_LinkDataType, ID_Number, TAG_Control, ID_CheckboxControl,
+                         TAG_NotifyOnChange, 1, TAG_Default, 0.0, TAG_ControlWidth, 1.0, TAG_DONE);
+    InTrackData = AddInput(HostID("Track data", true), HostID("TrackData", true),
+                           TAG_LinkDataType, ID_Point, TAG_Control, ID_OffsetControl,
+                           TAG_SecondControl, ID_CrosshairControl, TAG_DONE);
+    InAbout = AddInput(HostID("About", true), HostID("About", true),
+                       TAG_Control, ID_ButtonControl, TAG_NotifyOnChange, 1, TAG_DONE);
+}
+
+// The host owns the links; the per-request images are released by Process.
+Taviron::~Taviron() = default;
+
+void Taviron::NotifyChanged(Input* in, Parameter* param, double time, TagList* tags) {
+    if (param != nullptr) {
+        if (in == InAbout && IsPressed(param)) {
+            ShowAboutBox();
+        }
+        if (in == InMask) {
+            InMask->NotifyChanged(param, time, 0, tags);
+        }
+    }
+    Operator::NotifyChanged(in, param, time, tags);
+}
