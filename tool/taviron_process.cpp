@@ -1,8 +1,125 @@
-// Request processing of the tool (placeholder: passes the input through).
+// Request processing: gathering the frame window and the rows of the output.
 #include "taviron.h"
 
-void Taviron::Process(Request* req) {
-    req->SetOutputData(OutImage, InImage->GetSource(req->Time()));
+#include "filter/controls.h"
+#include "filter/frame_window.h"
+#include "filter/host_ref.h"
+#include "filter/row_filter.h"
+
+using taviron::HostRef;
+
+namespace {
+
+// What one request fetched or made, and the frame window the rows read.
+// Whatever is still held when it goes is released, however Process leaves.
+struct RequestState {
+    HostRef<Image> source;
+    HostRef<Image> output;
+    HostRef<Image> mask;
+    HostRef<Point> currentPoint;
+    taviron::FrameWindow window;
+
+    // The window first to last, then the source, the mask and the current
+    // point; the output only if it was never handed to the request.
+    void Release() {
+        window.Release();
+        source.reset();
+        mask.reset();
+        currentPoint.reset();
+        output.reset();
+    }
+    ~RequestState() { Release(); }
+};
+
+// Clears the tool's view of the request when Process leaves, before the
+// state itself is released.
+class WorkingStateReset {
+public:
+    WorkingStateReset(Taviron& tool, Request* req) : tool_(tool), req_(req) {}
+    WorkingStateReset(const WorkingStateReset&) = delete;
+    WorkingStateReset& operator=(const WorkingStateReset&) = delete;
+    ~WorkingStateReset() {
+        tool_.SourceImg = nullptr;
+        tool_.OutImg = nullptr;
+        tool_.MaskImg = nullptr;
+        req_->SetOperatorData(nullptr);
+    }
+
+private:
+    Taviron& tool_;
+    Request* req_;
+};
+
+FltPixel OpaqueWhite() {
+    FltPixel pixel;
+    pixel.B = pixel.G = pixel.R = pixel.A = 1.0f;
+    return pixel;
 }
 
-void Taviron::ProcessChunk(Request*, long) {}
+}  // namespace
+
+void Taviron::Process(Request* req) {
+    const int32_t frames = taviron::TruncateToInt32(req->GetInputData(InFrames, 0)->Value);
+    const int32_t direction = taviron::TruncateToInt32(req->GetInputData(InSampleDirection, 0)->Value);
+    const double time = req->Time();
+
+    RequestState state;
+    WorkingStateReset reset(*this, req);
+
+    state.source.reset(static_cast<Image*>(InImage->GetSource(time)));
+    SourceImg = state.source.get();
+    state.output.reset(NewImage(TAG_ImageLike, SourceImg, TAG_DONE));
+    OutImg = state.output.get();
+    state.currentPoint.reset(static_cast<Point*>(InTrackData->GetSource(time)));
+    state.mask.reset(static_cast<Image*>(InMask->GetSource(time)));
+    if (!state.mask) {
+        state.mask.reset(NewImage(TAG_ImageLike, SourceImg, TAG_DONE));
+        if (state.mask) {
+            state.mask->Fill(OpaqueWhite());
+        }
+    }
+    MaskImg = state.mask.get();
+
+    if (frames == 0 || !state.source) {
+        // The request takes the source itself; the rest goes back.
+        req->SetOutputData(OutImage, state.source.release());
+        state.output.reset();
+        state.mask.reset();
+        state.currentPoint.reset();
+        return;
+    }
+    if (!state.output) {
+        // No memory for the result: no output rather than a partial one.
+        req->SetOutputData(OutImage, nullptr);
+        return;
+    }
+
+    state.window.Gather(InImage, InTrackData, time, taviron::WindowOffsetsFor(frames, direction));
+    req->SetOperatorData(&state);
+    DoMultiProcess(req, SourceImg->Height());
+    req->SetOutputData(OutImage, state.output.release());
+    state.Release();
+}
+
+void Taviron::ProcessChunk(Request* req, long chunk) {
+    const auto& state = *static_cast<const RequestState*>(req->OperatorData());
+    auto value = [req](Input* input) { return req->GetInputData(input, 0)->Value; };
+
+    taviron::RowJob job;
+    job.controls.channelOn[CHAN_RED] = taviron::CheckboxOn(value(InRed));
+    job.controls.channelOn[CHAN_GREEN] = taviron::CheckboxOn(value(InGreen));
+    job.controls.channelOn[CHAN_BLUE] = taviron::CheckboxOn(value(InBlue));
+    job.controls.channelOn[CHAN_ALPHA] = taviron::CheckboxOn(value(InAlpha));
+    job.controls.threshold = value(InThreshold);
+    job.controls.useTracking = taviron::CheckboxOn(value(InUseData));
+    job.controls.method = taviron::MethodNumber(value(InFilterMethod));
+
+    job.source = SourceImg;
+    job.output = OutImg;
+    job.mask = MaskImg;
+    job.currentPoint = state.currentPoint.get();
+    job.frames = state.window.Images().data();
+    job.framePoints = state.window.Points().data();
+    job.frameCount = state.window.Size();
+    taviron::FilterRow(job, static_cast<int32_t>(chunk));
+}

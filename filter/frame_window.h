@@ -1,0 +1,61 @@
+// The frames of one request: the input image of every frame of the window and
+// the track point at the same time, earliest first.
+#pragma once
+
+#include "filter/host_ref.h"
+
+#include <hostsdk/image.h>
+#include <hostsdk/link.h>
+#include <hostsdk/parameter.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace taviron {
+
+// Values of the "Sample Direction" control.
+enum SampleDirection : int32_t { SAMPLE_BACKWARD = 0, SAMPLE_BOTH = 1, SAMPLE_FOREWARD = 2 };
+
+// Offsets of the window frames from the request time, both ends included;
+// empty when first > last. Wide enough that no frame count overflows.
+struct WindowOffsets {
+    int64_t first;
+    int64_t last;
+};
+
+// Backward -n..0, Both -n..n, Foreward 0..n, any other direction 0 alone.
+WindowOffsets WindowOffsetsFor(int32_t frames, int32_t direction);
+
+// Two parallel lists of equal length: entry i is the image of one window frame
+// (always present) and the track point at its time (may be absent). Each entry
+// holds one reference, given back by Release or at destruction.
+class FrameWindow {
+public:
+    FrameWindow() = default;
+    FrameWindow(const FrameWindow&) = delete;
+    FrameWindow& operator=(const FrameWindow&) = delete;
+    ~FrameWindow() { Release(); }
+
+    // Fetches, for each offset k in ascending order, the image and then the
+    // point at time + k, and appends both. An offset without an image, or
+    // with an image without pixels, is left out and its point released at
+    // once.
+    void Gather(Input* imageInput, Input* pointInput, double time, WindowOffsets offsets);
+
+    // Releases every entry, first to last, its image and then its point, and
+    // empties the lists.
+    void Release();
+
+    size_t Size() const { return images_.size(); }
+    const std::vector<Image*>& Images() const { return images_; }
+    const std::vector<Point*>& Points() const { return points_; }
+
+private:
+    void Append(HostRef<Image> image, HostRef<Point> point);
+
+    std::vector<Image*> images_;
+    std::vector<Point*> points_;
+};
+
+}  // namespace taviron

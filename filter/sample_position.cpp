@@ -1,0 +1,35 @@
+#include "filter/sample_position.h"
+
+#include <cmath>
+
+namespace taviron {
+
+int32_t ClampIndex(int32_t position, int32_t size) {
+    if (position < 0) {
+        return 0;
+    }
+    return position >= size ? size - 1 : position;
+}
+
+int32_t SampleCoordinate(int32_t position, double shift, int32_t size) {
+    const double displaced = position + shift;
+    if (std::isnan(displaced)) {
+        return ClampIndex(position, size);
+    }
+    if (displaced < 0.0) {
+        return 0;
+    }
+    if (displaced >= size) {
+        return size - 1;
+    }
+    return static_cast<int32_t>(displaced);
+}
+
+Displacement TrackingDisplacement(const Point* current, const Point* frame, int32_t width, int32_t height) {
+    if (current == nullptr || frame == nullptr) {
+        return {};
+    }
+    return {(current->X - frame->X) * width, (current->Y - frame->Y) * height};
+}
+
+}  // namespace taviron
