@@ -1,0 +1,215 @@
+#include <hostsdk/image.h>
+#include <hostsdk/ids.h>
+
+#include "image_memory.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+constexpr float FltPixel::*kChannelFields[CHANNEL_COUNT] = {&FltPixel::B, &FltPixel::G, &FltPixel::R,
+                                                            &FltPixel::A, &FltPixel::Z};
+
+// Host programs and tests compare against exactly these quotients.
+inline float UnitFromUInt8(uint8_t value) { return value / 255.0f; }
+inline float UnitFromUInt16(uint16_t value) { return value / 65535.0f; }
+
+// Clamped to 0..1 (NaN to 0), scaled to 0..maximum, rounded to nearest.
+template <typename Int>
+Int IntFromUnit(float value) {
+    constexpr float maximum = static_cast<float>(std::numeric_limits<Int>::max());
+    if (!(value > 0.0f)) {
+        return 0;
+    }
+    if (value >= 1.0f) {
+        return std::numeric_limits<Int>::max();
+    }
+    return static_cast<Int>(value * maximum + 0.5f);
+}
+
+float ReadSample(const unsigned char* plane, PixelType type, size_t index) {
+    switch (type) {
+        case PixelType::UInt8: return UnitFromUInt8(plane[index]);
+        case PixelType::UInt16: return UnitFromUInt16(reinterpret_cast<const uint16_t*>(plane)[index]);
+        case PixelType::Half: return HalfToFloat(reinterpret_cast<const uint16_t*>(plane)[index]);
+        case PixelType::Float: return reinterpret_cast<const float*>(plane)[index];
+    }
+    return 0.0f;
+}
+
+void WriteSample(unsigned char* plane, PixelType type, size_t index, float value) {
+    switch (type) {
+        case PixelType::UInt8: plane[index] = IntFromUnit<uint8_t>(value); return;
+        case PixelType::UInt16: reinterpret_cast<uint16_t*>(plane)[index] = IntFromUnit<uint16_t>(value); return;
+        case PixelType::Half: reinterpret_cast<uint16_t*>(plane)[index] = FloatToHalf(value); return;
+        case PixelType::Float: reinterpret_cast<float*>(plane)[index] = value; return;
+    }
+}
+
+template <typename Sample>
+void FillPlane(unsigned char* plane, size_t count, Sample value) {
+    std::fill_n(reinterpret_cast<Sample*>(plane), count, value);
+}
+
+// Pixel bytes of an image, or std::bad_alloc when they cannot be counted.
+size_t CountPixelBytes(int32_t width, int32_t height, int planes, PixelType type) {
+    const size_t perPixel = static_cast<size_t>(planes) * BytesPerSample(type);
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (pixels != 0 && perPixel > std::numeric_limits<size_t>::max() / pixels) {
+        throw std::bad_alloc();
+    }
+    return pixels * perPixel;
+}
+
+void CheckPosition(int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (x < 0 || y < 0 || x >= width || y >= height) {
+        throw std::out_of_range("pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+                                ") outside the image of " + std::to_string(width) + " x " +
+                                std::to_string(height));
+    }
+}
+
+void CheckChannelRow(int channel, int32_t y, int32_t height) {
+    if (channel < 0 || channel >= CHANNEL_COUNT || y < 0 || y >= height) {
+        throw std::out_of_range("channel " + std::to_string(channel) + ", row " + std::to_string(y) +
+                                " outside the image");
+    }
+}
+
+}  // namespace
+
+size_t BytesPerSample(PixelType type) {
+    switch (type) {
+        case PixelType::UInt8: return 1;
+        case PixelType::UInt16: return 2;
+        case PixelType::Half: return 2;
+        case PixelType::Float: return 4;
+    }
+    return 0;
+}
+
+Image::Image(int32_t width, int32_t height, PixelType type, bool withDepth)
+    : width_(width), height_(height), type_(type), planeCount_(withDepth ? CHANNEL_COUNT : CHAN_ALPHA + 1) {
+    if (width < 0 || height < 0) {
+        throw std::invalid_argument("image size " + std::to_string(width) + " x " + std::to_string(height) +
+                                    " is negative");
+    }
+    const size_t bytes = CountPixelBytes(width, height, planeCount_, type);
+    ReserveImageMemory(bytes);
+    try {
+        planes_.reset(new unsigned char[bytes]());
+    } catch (...) {
+        ReturnImageMemory(bytes);
+        throw;
+    }
+}
+
+Image::~Image() {
+    ReturnImageMemory(PixelBytes());
+}
+
+HostID Image::DataType() const {
+    return ID_Image;
+}
+
+size_t Image::PixelBytes() const {
+    return static_cast<size_t>(width_) * static_cast<size_t>(height_) * static_cast<size_t>(planeCount_) *
+           BytesPerSample(type_);
+}
+
+size_t Image::Offset(int channel, int32_t y) const {
+    return (static_cast<size_t>(channel) * static_cast<size_t>(height_) + static_cast<size_t>(y)) *
+           static_cast<size_t>(width_) * BytesPerSample(type_);
+}
+
+void Image::GetPixel(int32_t x, int32_t y, FltPixel& pixel) const {
+    CheckPosition(x, y, width_, height_);
+    for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+        pixel.*kChannelFields[channel] =
+            channel < planeCount_ ? ReadSample(planes_.get() + Offset(channel, y), type_, x) : 0.0f;
+    }
+}
+
+void Image::SetPixel(int32_t x, int32_t y, const FltPixel& pixel) {
+    CheckPosition(x, y, width_, height_);
+    for (int channel = 0; channel < planeCount_; ++channel) {
+        WriteSample(planes_.get() + Offset(channel, y), type_, x, pixel.*kChannelFields[channel]);
+    }
+}
+
+void Image::Fill(const FltPixel& pixel) {
+    const size_t samples = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+    if (samples == 0) {
+        return;
+    }
+    for (int channel = 0; channel < planeCount_; ++channel) {
+        unsigned char* plane = planes_.get() + Offset(channel, 0);
+        const float value = pixel.*kChannelFields[channel];
+        switch (type_) {
+            case PixelType::UInt8: FillPlane(plane, samples, IntFromUnit<uint8_t>(value)); break;
+            case PixelType::UInt16: FillPlane(plane, samples, IntFromUnit<uint16_t>(value)); break;
+            case PixelType::Half: FillPlane(plane, samples, FloatToHalf(value)); break;
+            case PixelType::Float: FillPlane(plane, samples, value); break;
+        }
+    }
+}
+
+void Image::ReadRow(int channel, int32_t y, int32_t x, int32_t count, float* out) const {
+    CheckChannelRow(channel, y, height_);
+    if (x < 0 || count < 0 || static_cast<int64_t>(x) + count > width_) {
+        throw std::out_of_range("columns " + std::to_string(x) + " + " + std::to_string(count) +
+                                " outside the image's width " + std::to_string(width_));
+    }
+    if (channel >= planeCount_) {
+        std::fill_n(out, count, 0.0f);
+        return;
+    }
+    const unsigned char* row = planes_.get() + Offset(channel, y);
+    switch (type_) {
+        case PixelType::UInt8: {
+            const uint8_t* in = row + x;
+            for (int32_t i = 0; i < count; ++i) out[i] = UnitFromUInt8(in[i]);
+            return;
+        }
+        case PixelType::UInt16: {
+            const uint16_t* in = reinterpret_cast<const uint16_t*>(row) + x;
+            for (int32_t i = 0; i < count; ++i) out[i] = UnitFromUInt16(in[i]);
+            return;
+        }
+        case PixelType::Half: {
+            const uint16_t* in = reinterpret_cast<const uint16_t*>(row) + x;
+            for (int32_t i = 0; i < count; ++i) out[i] = HalfToFloat(in[i]);
+            return;
+        }
+        case PixelType::Float: {
+            const float* in = reinterpret_cast<const float*>(row) + x;
+            std::copy_n(in, count, out);
+            return;
+        }
+    }
+}
+
+const void* Image::RawRow(int channel, int32_t y) const {
+    CheckChannelRow(channel, y, height_);
+    return channel < planeCount_ ? planes_.get() + Offset(channel, y) : nullptr;
+}
+
+void* Image::RawRow(int channel, int32_t y) {
+    return const_cast<void*>(static_cast<const Image*>(this)->RawRow(channel, y));
+}
+
+Image* NewImage(const TagList& tags) {
+    const auto* like = static_cast<const Image*>(tags.GetPointer(TAG_ImageLike));
+    if (like == nullptr) {
+        return nullptr;
+    }
+    try {
+        return new Image(like->Width(), like->Height(), PixelType::Float, like->HasDepth());
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
