@@ -1,0 +1,147 @@
+// How a tool reacts to changes of its inputs: the About box, the mask input
+// told of its own change first, and the base operator told last, always.
+#include "plugin_fixture.h"
+
+#include <hostsdk/message_box.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ShownBox {
+    std::string text;
+    std::string caption;
+    unsigned style;
+};
+
+const char* const ExpectedAboutText =
+    "Taviron 1.003 by Jonas Orlemby\n"
+    "http://www.orlemby.example/taviron\n"
+    "jonas@orlemby.example\n"
+    "Freeware\n"
+    "\n"
+    "\n"
+    "Taviron is a temporal filter that samples each pixel from a specified\n"
+    " amount of frames and then applies an algorithm on each pixel.";
+
+class Notification : public TavironPlugin {
+protected:
+    void SetUp() override {
+        TavironPlugin::SetUp();
+        tool = CreateTool();
+        ASSERT_NE(tool, nullptr);
+#if !defined(_WIN32)
+        previousHandler = SetMessageBoxHandler(
+            [this](const char* text, const char* caption, unsigned style) {
+                shown.push_back({text, caption, style});
+                return 1;
+            });
+#endif
+    }
+
+    void TearDown() override {
+#if !defined(_WIN32)
+        SetMessageBoxHandler(previousHandler);
+#endif
+        TavironPlugin::TearDown();
+    }
+
+    // Tells the tool that `input` changed to `value`, as the host does.
+    void Change(Input* input, double value) {
+        Number number(value);
+        TagList tags;
+        tool->NotifyChanged(input, &number, 12.0, &tags);
+    }
+
+    Operator* tool = nullptr;
+    std::vector<ShownBox> shown;
+#if !defined(_WIN32)
+    MessageBoxHandler previousHandler;
+#endif
+};
+
+// The About box itself is the system's on Windows and cannot be watched there.
+#if defined(_WIN32)
+#  define SKIP_WITHOUT_BOX_RECORD() GTEST_SKIP() << "the system's message box cannot be recorded"
+#else
+#  define SKIP_WITHOUT_BOX_RECORD() (void)0
+#endif
+
+TEST_F(Notification, PressingAboutShowsTheTextOnceThenReachesTheBase) {
+    SKIP_WITHOUT_BOX_RECORD();
+    Change(InputOf(tool, "About"), 1.0);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, ExpectedAboutText);
+    EXPECT_EQ(shown[0].caption, "About this filter");
+    EXPECT_EQ(shown[0].style, MB_OK);
+    EXPECT_NE(tool->LastChange(), 0u);
+}
+
+TEST_F(Notification, AboutShowsFromHalfUpOnly) {
+    SKIP_WITHOUT_BOX_RECORD();
+    Input* about = InputOf(tool, "About");
+    Change(about, 0.5);
+    EXPECT_EQ(shown.size(), 1u) << "0.5 counts as pressed";
+    Change(about, 0.4999);
+    Change(about, 0.0);
+    Change(about, -1.0);
+    Change(about, std::nan(""));
+    EXPECT_EQ(shown.size(), 1u) << "below 0.5 or not a number shows nothing";
+    Change(about, 1.0);
+    Change(about, 1.0);
+    EXPECT_EQ(shown.size(), 3u) << "every press shows the box again";
+}
+
+TEST_F(Notification, BaseIsToldOfEveryChangeAfterTheBox) {
+    SKIP_WITHOUT_BOX_RECORD();
+    Input* about = InputOf(tool, "About");
+    uint64_t boxStamp = 0;
+    SetMessageBoxHandler([&](const char*, const char*, unsigned) {
+        boxStamp = NextChangeStamp();
+        return 1;
+    });
+    Change(about, 1.0);
+    EXPECT_GT(tool->LastChange(), boxStamp) << "the base runs after the box is dismissed";
+    const uint64_t afterPress = tool->LastChange();
+    Change(about, 0.0);
+    EXPECT_GT(tool->LastChange(), afterPress);
+}
+
+TEST_F(Notification, NoParameterShowsNothingButReachesTheBase) {
+    SKIP_WITHOUT_BOX_RECORD();
+    Input* about = InputOf(tool, "About");
+    Input* mask = InputOf(tool, "Mask");
+    TagList tags;
+    tool->NotifyChanged(about, nullptr, 0.0, &tags);
+    EXPECT_TRUE(shown.empty());
+    const uint64_t afterAbout = tool->LastChange();
+    EXPECT_NE(afterAbout, 0u);
+    tool->NotifyChanged(mask, nullptr, 0.0, &tags);
+    EXPECT_EQ(mask->LastChange(), 0u) << "the mask is told nothing without a parameter";
+    EXPECT_GT(tool->LastChange(), afterAbout);
+}
+
+TEST_F(Notification, MaskChangeReachesTheMaskFirstAndTheBaseSecond) {
+    Input* mask = InputOf(tool, "Mask");
+    Change(mask, 1.0);
+    EXPECT_NE(mask->LastChange(), 0u);
+    EXPECT_GT(tool->LastChange(), mask->LastChange());
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(Notification, OtherInputsReachOnlyTheBase) {
+    Input* mask = InputOf(tool, "Mask");
+    for (const char* id : {"Frames", "Red", "FilterMethod", "TrackData", "Input"}) {
+        Input* input = InputOf(tool, id);
+        const uint64_t before = tool->LastChange();
+        Change(input, 1.0);
+        EXPECT_GT(tool->LastChange(), before) << id;
+        EXPECT_EQ(input->LastChange(), 0u) << id;
+    }
+    EXPECT_EQ(mask->LastChange(), 0u);
+    EXPECT_TRUE(shown.empty());
+}
+
+}  // namespace
