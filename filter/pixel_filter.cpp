@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace taviron {
 
@@ -83,7 +84,11 @@ void PixelFilter::Average(FltPixel& out) {
     const float count = static_cast<float>(frameCount_);
     for (int c = 0; c < COLOUR_CHANNELS; ++c) {
         if (controls_.channelOn[c]) {
-            ChannelValue(out, c) = sums_[c] / count;
+            // Which NaN a sum carries depends on the order the hardware takes
+            // the operands in; every NaN average is given as the one quiet NaN
+            // so that the result does not depend on the compiled code.
+            const float mean = sums_[c] / count;
+            ChannelValue(out, c) = std::isnan(mean) ? std::numeric_limits<float>::quiet_NaN() : mean;
         }
         sums_[c] = 0.0f;
     }
