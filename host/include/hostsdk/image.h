@@ -78,7 +78,10 @@ HOST_API Image* NewImage(const TagList& tags);
 
 template <typename... Tags>
 Image* NewImage(Tags&&... tags) {
-    return NewImage(TagList(std::forward<Tags>(tags)...));
+    // A const lvalue, so that the call below is the one above and not this
+    // template again (as NewImage(TagList(...)) would make it).
+    const TagList list(std::forward<Tags>(tags)...);
+    return NewImage(list);
 }
 
 // Host-wide budget for the pixels of images alive at once; 0 (the start) is

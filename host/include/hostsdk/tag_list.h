@@ -62,6 +62,8 @@ public:
     };
 
     TagList() = default;
+    // A list of no pairs, written as its ending TAG_DONE alone.
+    explicit TagList(Tag end) { CheckEnd(end); }
 
     // Pairs of (tag, value), ended by TAG_DONE.
     template <typename Value, typename... Rest>

@@ -1,0 +1,206 @@
+#include <hostsdk/image.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+struct ImageDeleter {
+    void operator()(Image* image) const { image->Recycle(); }
+};
+using ImagePtr = std::unique_ptr<Image, ImageDeleter>;
+
+FltPixel Grey(float value) {
+    FltPixel pixel;
+    pixel.B = pixel.G = pixel.R = pixel.A = pixel.Z = value;
+    return pixel;
+}
+
+float ReadBack(PixelType type, float written) {
+    Image image(1, 1, type);
+    image.SetPixel(0, 0, Grey(written));
+    FltPixel pixel;
+    image.GetPixel(0, 0, pixel);
+    return pixel.R;
+}
+
+// Sets the image memory budget for one test and lifts it afterwards.
+class ImageMemoryBudget {
+public:
+    explicit ImageMemoryBudget(size_t bytes) { SetImageMemoryLimit(bytes); }
+    ~ImageMemoryBudget() { SetImageMemoryLimit(0); }
+};
+
+}  // namespace
+
+TEST(Image, EightBitSamplesRoundTripAndScaleByTwoFiftyFive) {
+    Image image(256, 1, PixelType::UInt8, false);
+    for (int v = 0; v < 256; ++v) {
+        image.SetPixel(v, 0, Grey(v / 255.0f));
+    }
+    std::vector<float> row(256);
+    image.ReadRow(CHAN_RED, 0, 0, 256, row.data());
+    const auto* raw = static_cast<const uint8_t*>(image.RawRow(CHAN_RED, 0));
+    for (int v = 0; v < 256; ++v) {
+        ASSERT_EQ(raw[v], v);
+        ASSERT_EQ(row[v], static_cast<uint8_t>(v) / 255.0f);
+    }
+    EXPECT_EQ(ReadBack(PixelType::UInt8, 0.5f), 128 / 255.0f);  // 127.5 rounds up
+    EXPECT_EQ(ReadBack(PixelType::UInt8, 0.3f / 255.0f), 0.0f);
+}
+
+TEST(Image, SixteenBitSamplesRoundTripAndScaleBySixtyFiveThousandFiveHundredThirtyFive) {
+    Image image(65536, 1, PixelType::UInt16, false);
+    auto* raw = static_cast<uint16_t*>(image.RawRow(CHAN_GREEN, 0));
+    for (int v = 0; v < 65536; ++v) {
+        raw[v] = static_cast<uint16_t>(v);
+    }
+    std::vector<float> row(65536);
+    image.ReadRow(CHAN_GREEN, 0, 0, 65536, row.data());
+    for (int v = 0; v < 65536; ++v) {
+        ASSERT_EQ(row[v], static_cast<uint16_t>(v) / 65535.0f);
+        FltPixel pixel;
+        pixel.G = row[v];
+        image.SetPixel(v, 0, pixel);
+        ASSERT_EQ(raw[v], v);
+    }
+}
+
+TEST(Image, IntegerSamplesClampAndTakeNaNAsZero) {
+    for (PixelType type : {PixelType::UInt8, PixelType::UInt16}) {
+        EXPECT_EQ(ReadBack(type, -0.5f), 0.0f);
+        EXPECT_EQ(ReadBack(type, 1.5f), 1.0f);
+        EXPECT_EQ(ReadBack(type, std::numeric_limits<float>::infinity()), 1.0f);
+        EXPECT_EQ(ReadBack(type, -std::numeric_limits<float>::infinity()), 0.0f);
+        EXPECT_EQ(ReadBack(type, std::numeric_limits<float>::quiet_NaN()), 0.0f);
+    }
+}
+
+TEST(Image, HalfSamplesKeepWhatAHalfCanHold) {
+    EXPECT_EQ(ReadBack(PixelType::Half, 0.1f), HalfToFloat(FloatToHalf(0.1f)));
+    EXPECT_EQ(ReadBack(PixelType::Half, -3.5f), -3.5f);  // no clamping
+    EXPECT_EQ(ReadBack(PixelType::Half, 1e6f), std::numeric_limits<float>::infinity());
+    EXPECT_TRUE(std::isnan(ReadBack(PixelType::Half, std::numeric_limits<float>::quiet_NaN())));
+}
+
+TEST(Image, FloatSamplesAreKeptExactly) {
+    EXPECT_EQ(ReadBack(PixelType::Float, 0.1f), 0.1f);
+    EXPECT_EQ(ReadBack(PixelType::Float, -7.25f), -7.25f);
+    EXPECT_TRUE(std::isnan(ReadBack(PixelType::Float, std::numeric_limits<float>::quiet_NaN())));
+}
+
+TEST(Image, PixelsKeepTheirChannelsApart) {
+    Image image(3, 2, PixelType::Float);
+    FltPixel pixel{0.1f, 0.2f, 0.3f, 0.4f, 5.0f};
+    image.SetPixel(2, 1, pixel);
+    FltPixel back;
+    image.GetPixel(2, 1, back);
+    EXPECT_EQ(back.B, 0.1f);
+    EXPECT_EQ(back.G, 0.2f);
+    EXPECT_EQ(back.R, 0.3f);
+    EXPECT_EQ(back.A, 0.4f);
+    EXPECT_EQ(back.Z, 5.0f);
+    image.GetPixel(1, 1, back);
+    EXPECT_EQ(back.R, 0.0f);  // new pixels are zero
+}
+
+TEST(Image, ImageWithoutDepthReadsZeroAndIgnoresDepthWrites) {
+    Image flat(4, 4, PixelType::UInt16, false);
+    Image deep(4, 4, PixelType::UInt16, true);
+    EXPECT_FALSE(flat.HasDepth());
+    EXPECT_TRUE(deep.HasDepth());
+    EXPECT_EQ(flat.PixelBytes(), 4u * 4u * 4u * 2u);
+    EXPECT_EQ(deep.PixelBytes(), 4u * 4u * 5u * 2u);
+    flat.SetPixel(1, 1, Grey(0.5f));
+    FltPixel pixel;
+    flat.GetPixel(1, 1, pixel);
+    EXPECT_EQ(pixel.Z, 0.0f);
+    EXPECT_EQ(flat.RawRow(CHAN_DEPTH, 0), nullptr);
+    float depth[4] = {1, 1, 1, 1};
+    flat.ReadRow(CHAN_DEPTH, 1, 0, 4, depth);
+    EXPECT_EQ(depth[1], 0.0f);
+}
+
+TEST(Image, FillSetsEveryPixelAtThePixelType) {
+    Image image(5, 3, PixelType::UInt8);
+    image.Fill(FltPixel{1.0f, 2.0f, 0.5f, -1.0f, 0.25f});
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 5; ++x) {
+            FltPixel pixel;
+            image.GetPixel(x, y, pixel);
+            ASSERT_EQ(pixel.B, 1.0f);
+            ASSERT_EQ(pixel.G, 1.0f);
+            ASSERT_EQ(pixel.R, 128 / 255.0f);
+            ASSERT_EQ(pixel.A, 0.0f);
+            ASSERT_EQ(pixel.Z, 64 / 255.0f);
+        }
+    }
+}
+
+TEST(Image, AccessOutsideTheImageIsRefused) {
+    Image image(4, 3);
+    FltPixel pixel;
+    EXPECT_THROW(image.GetPixel(-1, 0, pixel), std::out_of_range);
+    EXPECT_THROW(image.GetPixel(4, 0, pixel), std::out_of_range);
+    EXPECT_THROW(image.GetPixel(0, 3, pixel), std::out_of_range);
+    EXPECT_THROW(image.SetPixel(0, -1, pixel), std::out_of_range);
+    float row[8];
+    EXPECT_THROW(image.ReadRow(CHAN_RED, 0, 1, 4, row), std::out_of_range);
+    EXPECT_THROW(image.ReadRow(CHAN_RED, 0, -1, 2, row), std::out_of_range);
+    EXPECT_THROW(image.ReadRow(CHANNEL_COUNT, 0, 0, 1, row), std::out_of_range);
+    EXPECT_THROW(image.ReadRow(CHAN_RED, 3, 0, 1, row), std::out_of_range);
+    EXPECT_THROW(image.RawRow(CHAN_RED, 3), std::out_of_range);
+    EXPECT_NO_THROW(image.ReadRow(CHAN_RED, 2, 0, 4, row));
+    EXPECT_THROW(Image(-1, 2), std::invalid_argument);
+}
+
+TEST(Image, MemoryBudgetRefusesImagesBeyondIt) {
+    const size_t inUse = ImageMemoryInUse();
+    const size_t frameBytes = 8 * 8 * 5 * sizeof(float);
+    ImageMemoryBudget budget(inUse + 2 * frameBytes);
+
+    ImagePtr first(new Image(8, 8));
+    EXPECT_EQ(ImageMemoryInUse(), inUse + frameBytes);
+    ImagePtr second(new Image(8, 8));
+    EXPECT_THROW(Image(8, 8), std::bad_alloc);
+    EXPECT_EQ(NewImage(TAG_ImageLike, first.get(), TAG_DONE), nullptr);
+
+    second.reset();
+    ImagePtr third(NewImage(TAG_ImageLike, first.get(), TAG_DONE));
+    EXPECT_NE(third, nullptr);
+    first.reset();
+    third.reset();
+    EXPECT_EQ(ImageMemoryInUse(), inUse);
+}
+
+TEST(Image, SizeBeyondAnyMemoryIsRefused) {
+    const size_t live = _Object::LiveCount();
+    EXPECT_THROW(Image(std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::max()), std::bad_alloc);
+    EXPECT_EQ(_Object::LiveCount(), live);
+}
+
+TEST(Image, NewImageTakesTheSizeAndDepthOfItsModel) {
+    Image model(7, 5, PixelType::UInt8, false);
+    model.Fill(Grey(1.0f));
+    ImagePtr made(NewImage(TAG_ImageLike, &model, TAG_DONE));
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->Width(), 7);
+    EXPECT_EQ(made->Height(), 5);
+    EXPECT_EQ(made->Type(), PixelType::Float);
+    EXPECT_FALSE(made->HasDepth());
+    EXPECT_STREQ(made->DataType().Text(), "Image");
+    FltPixel pixel;
+    made->GetPixel(6, 4, pixel);
+    EXPECT_EQ(pixel.R, 0.0f);
+}
+
+TEST(Image, NewImageWithoutAModelGivesNone) {
+    EXPECT_EQ(NewImage(TagList()), nullptr);
+    EXPECT_EQ(NewImage(TAG_ImageLike, static_cast<const Image*>(nullptr), TAG_DONE), nullptr);
+}
