@@ -1,5 +1,7 @@
 #include "plugin_fixture.h"
 
+#include <stdexcept>
+
 std::unique_ptr<Module> TavironPlugin::module_;
 std::string TavironPlugin::loadError_;
 
@@ -49,12 +51,16 @@ Operator* TavironPlugin::CreateTool() {
 
 Input* TavironPlugin::InputOf(const Operator* tool, const char* id) {
     Input* input = tool->FindInput(HostID(id, true));
-    EXPECT_NE(input, nullptr) << "no input " << id;
+    if (input == nullptr) {
+        throw std::runtime_error(std::string("no input ") + id);
+    }
     return input;
 }
 
 Output* TavironPlugin::OutputOf(const Operator* tool, const char* id) {
     Output* output = tool->FindOutput(HostID(id, true));
-    EXPECT_NE(output, nullptr) << "no output " << id;
+    if (output == nullptr) {
+        throw std::runtime_error(std::string("no output ") + id);
+    }
     return output;
 }

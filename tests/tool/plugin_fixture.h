@@ -34,7 +34,8 @@ protected:
     // A new tool, owned by the fixture.
     Operator* CreateTool();
 
-    // The tool's input or output with this ID; fails the test when missing.
+    // The tool's input or output with this ID; throws std::runtime_error (which
+    // fails the test) when there is none.
     static Input* InputOf(const Operator* tool, const char* id);
     static Output* OutputOf(const Operator* tool, const char* id);
 
