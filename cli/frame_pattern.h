@@ -1,0 +1,28 @@
+// A file name pattern for an image sequence: `plate.####.exr` (one # per
+// digit) or `plate.%04d.exr`, or the name of a single file that stands for
+// every frame.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class FramePattern {
+public:
+    // Throws a usage error for an empty pattern.
+    explicit FramePattern(std::string text);
+
+    const std::string& Text() const { return text_; }
+    bool IsSequence() const { return sequence_; }
+    // The file of `frame`; for a single file, that file.
+    std::string PathOf(int frame) const;
+    // Frame numbers of the sequence's files on disk, ascending; {1} for a
+    // single file that exists.
+    std::vector<int> FramesOnDisk() const;
+
+private:
+    std::string text_;
+    bool sequence_ = false;
+    std::string prefix_;
+    std::string suffix_;
+    int padding_ = 0;
+};

@@ -1,0 +1,100 @@
+// taviron: renders image sequences through the Taviron plug-in, the way a
+// compositing host would, from the command line.
+#include "about_command.h"
+#include "demo_command.h"
+#include "errors.h"
+#include "info_command.h"
+#include "plugin_session.h"
+#include "render_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+#include <functional>
+#include <new>
+
+namespace {
+
+void AddPluginOption(CLI::App& command, std::string& pluginPath) {
+    command.add_option("--plugin", pluginPath, "The plug-in module (default: taviron.so beside this program)");
+}
+
+void AddRenderOptions(CLI::App& render, RenderOptions& options) {
+    render.add_option("-i,--input", options.input, "Input sequence: plate.####.exr, plate.%04d.exr or one file")
+        ->required();
+    render.add_option("-o,--output", options.output, "Output sequence, same forms; the extension picks the format")
+        ->required();
+    render.add_option("--range", options.range, "Frames to render, FIRST-LAST (default: every input frame on disk)");
+    render.add_option("--frames", options.frames, "Frames sampled on each side of the current one (\"Frames\")");
+    render.add_option("--direction", options.direction, "Sample direction: backward, both or forward");
+    render.add_option("--method", options.method, "Filter method: median, average, max, min or random");
+    render.add_option("--threshold", options.threshold, "Keep the source where the change is below this");
+    render.add_option("--channels", options.channels, "Channels to filter, letters of rgba (others stay as they are)");
+    render.add_option("--mask", options.mask, "Mask sequence or single file; where its alpha is 0 nothing changes");
+    render.add_option("--track", options.track, "Track file, lines of frame,x,y (x, y in image widths and heights)");
+    render.add_option("--set", options.settings, "Set any input by its ID, e.g. --set Threshold=0.1 (repeatable)");
+    render.add_option("--threads", options.threads, "Worker threads of the filter (default: one per core)");
+    render.add_option("--depth", options.depth, "Output pixel type: 8, 16, half or float (default: the input's)");
+    render.add_option("--cache-mb", options.cacheMegabytes, "Memory for decoded frames (default: a quarter of RAM)");
+    render.add_flag("-q,--quiet", options.quiet, "No progress and no summary");
+}
+
+int Run(int argc, char** argv) {
+    CLI::App app("taviron: a temporal image filter (median, average, max, min or random over a window of frames)",
+                 "taviron");
+    app.require_subcommand(1);
+    std::string pluginPath;
+    std::function<int()> command;
+
+    RenderOptions render;
+    CLI::App* renderCommand = app.add_subcommand("render", "Filter an image sequence into another");
+    AddRenderOptions(*renderCommand, render);
+    AddPluginOption(*renderCommand, pluginPath);
+    renderCommand->callback([&] { command = [&] { return RunRender(pluginPath, render); }; });
+
+    std::string demoDirectory = "taviron-demo";
+    CLI::App* demoCommand = app.add_subcommand("demo", "Clean a synthetic noisy clip and show before and after");
+    demoCommand->add_option("directory", demoDirectory, "Where to write the frames (default: ./taviron-demo)");
+    AddPluginOption(*demoCommand, pluginPath);
+    demoCommand->callback([&] { command = [&] { return RunDemo(pluginPath, demoDirectory); }; });
+
+    bool json = false;
+    std::string picturePath;
+    CLI::App* infoCommand = app.add_subcommand("info", "List the tool's registration, inputs and outputs");
+    infoCommand->add_flag("--json", json, "As JSON");
+    infoCommand->add_option("--picture", picturePath, "Write the tool's picture to this PNG file");
+    AddPluginOption(*infoCommand, pluginPath);
+    infoCommand->callback([&] { command = [&] { return RunInfo(pluginPath, json, picturePath); }; });
+
+    CLI::App* aboutCommand = app.add_subcommand("about", "Press the tool's About button");
+    AddPluginOption(*aboutCommand, pluginPath);
+    aboutCommand->callback([&] { command = [&] { return RunAbout(pluginPath); }; });
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? 0 : static_cast<int>(ExitStatus::Usage);
+    }
+    if (pluginPath.empty()) pluginPath = DefaultPluginPath();
+    return command();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const CliError& error) {
+        std::fprintf(stderr, "taviron: %s\n", error.what());
+        return static_cast<int>(error.Status());
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "taviron: out of memory\n");
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "taviron: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "taviron: unexpected failure\n");
+    }
+    return static_cast<int>(ExitStatus::Input);
+}

@@ -1,0 +1,140 @@
+#include "render_command.h"
+
+#include "errors.h"
+#include "plugin_session.h"
+#include "progress.h"
+#include "render_plan.h"
+#include "sequence_reader.h"
+#include "sources.h"
+#include "tool_controls.h"
+#include "track_file.h"
+#include "write_queue.h"
+
+#include <hostsdk/request.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr size_t kFramesWaitingToBeWritten = 3;
+
+// A sequence and the cache that holds its decoded frames.
+struct Clip {
+    Clip(const FramePattern& pattern, FrameRole role, size_t budget)
+        : reader(std::make_shared<SequenceReader>(pattern, role)),
+          cache(std::make_shared<FrameCache>([reader = reader](int frame) { return reader->Read(frame); }, budget)),
+          source(std::make_shared<SequenceSource>(cache)) {}
+
+    std::shared_ptr<SequenceReader> reader;
+    std::shared_ptr<FrameCache> cache;
+    std::shared_ptr<SequenceSource> source;
+};
+
+unsigned ParseThreads(const std::string& text) {
+    if (text.empty()) return 0;
+    const long long threads = ParseInteger(text, "--threads");
+    if (threads < 1 || threads > 1024) throw UsageError("--threads takes 1 to 1024, not " + text);
+    return static_cast<unsigned>(threads);
+}
+
+Ref<Image> FilterFrame(Operator& tool, Output& output, int frame, Clip& clip, Clip* mask) {
+    Request request(&tool, frame);
+    tool.Process(&request);
+    clip.source->RethrowError();
+    if (mask) mask->source->RethrowError();
+    Parameter* value = request.TakeOutputData(&output);
+    auto* image = dynamic_cast<Image*>(value);
+    if (!image) {
+        if (value) value->Recycle();
+        throw InputError("the tool gave no image for frame " + std::to_string(frame));
+    }
+    return Ref<Image>::Adopt(image);
+}
+
+// The mask of `frame`, checked against the frame's size; false when the mask
+// file is missing.
+bool MaskReady(Clip& mask, int frame, int nextFrame, bool hasNext, const Image& picture) {
+    mask.cache->Hold(frame, frame);
+    if (hasNext) mask.cache->Prefetch(nextFrame, nextFrame);
+    const auto decoded = mask.cache->Get(frame);
+    if (!decoded) return false;
+    if (decoded->image->Width() != picture.Width() || decoded->image->Height() != picture.Height())
+        throw InputError("the mask " + mask.reader->PathOf(frame) + " is " + std::to_string(decoded->image->Width()) +
+                         "x" + std::to_string(decoded->image->Height()) + " but the frame is " +
+                         std::to_string(picture.Width()) + "x" + std::to_string(picture.Height()));
+    return true;
+}
+
+}  // namespace
+
+int RunRender(const std::string& pluginPath, const RenderOptions& options) {
+    const FramePattern input(options.input);
+    const FramePattern output(options.output);
+    std::optional<FramePattern> maskPattern;
+    if (!options.mask.empty()) maskPattern.emplace(options.mask);
+    const OIIO::TypeDesc outputType = ParseDepth(options.depth);
+    const size_t budget = CacheBudgetBytes(options.cacheMegabytes);
+    const unsigned threads = ParseThreads(options.threads);
+    const std::vector<int> frames = options.range.empty() ? input.FramesOnDisk() : ParseRange(options.range);
+    if (frames.empty()) throw InputError("no frames of " + options.input + " found on disk");
+    if (!output.IsSequence() && frames.size() > 1)
+        throw UsageError("the output " + output.Text() + " names one file for " + std::to_string(frames.size()) +
+                         " frames; mark the frame number with # or %04d");
+
+    PluginSession session(pluginPath);
+    ApplyControls(session, options);
+    const WindowOffsets window =
+        WindowOf(session.InputWithID("Frames").Value(), session.InputWithID("SampleDirection").Value());
+    RefuseOverwritingInputs(output, frames, input, window, maskPattern, options.track);
+    if (!options.track.empty())
+        session.InputWithID("TrackData").Connect(std::make_shared<TrackSource>(ReadTrackFile(options.track)));
+    if (threads) SetWorkerThreadCount(threads);
+
+    Clip clip(input, FrameRole::Picture, budget);
+    session.InputWithID("Input").Connect(clip.source);
+    std::optional<Clip> mask;
+    if (maskPattern) {
+        mask.emplace(*maskPattern, FrameRole::Mask, budget);
+        session.InputWithID("Mask").Connect(mask->source);
+    }
+    Output& result = session.OutputWithID("Output");
+
+    WriteQueue writer(kFramesWaitingToBeWritten);
+    Progress progress(frames.size(), !options.quiet && StandardErrorIsTerminal());
+    size_t skipped = 0;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const int frame = frames[i];
+        const bool hasNext = i + 1 < frames.size();
+        const int next = hasNext ? frames[i + 1] : frame;
+        clip.cache->Hold(frame + window.first, frame + window.last);
+        if (hasNext) clip.cache->Prefetch(next + window.first, next + window.last);
+        const auto current = clip.cache->Get(frame);
+        if (!current) {
+            progress.Report("frame " + std::to_string(frame) + ": the input " + input.PathOf(frame) +
+                            " is missing; no output written");
+            ++skipped;
+            continue;
+        }
+        if (mask && !MaskReady(*mask, frame, next, hasNext, *current->image)) {
+            progress.Report("frame " + std::to_string(frame) + ": the mask " + maskPattern->PathOf(frame) +
+                            " is missing; no output written");
+            ++skipped;
+            continue;
+        }
+        Ref<Image> filtered = FilterFrame(session.Tool(), result, frame, clip, mask ? &*mask : nullptr);
+        writer.Push({output.PathOf(frame), std::move(filtered), current->format, current->extras, outputType});
+        clip.cache->Trim();
+        progress.FrameDone(frame);
+    }
+    writer.Finish();
+    progress.Close();
+
+    if (!options.quiet) {
+        const double seconds = progress.Seconds();
+        const size_t rendered = frames.size() - skipped;
+        std::fprintf(stderr, "taviron: rendered %zu of %zu frames in %.2f s (%.2f fps); %zu input frames read from disk\n",
+                     rendered, frames.size(), seconds, seconds > 0 ? static_cast<double>(rendered) / seconds : 0.0,
+                     clip.reader->FilesRead());
+    }
+    return skipped ? static_cast<int>(ExitStatus::Input) : 0;
+}

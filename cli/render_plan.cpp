@@ -1,0 +1,95 @@
+#include "render_plan.h"
+
+#include "errors.h"
+#include "tool_controls.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <regex>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Frames and directions beyond any real clip, kept clear of overflow.
+int TruncatedToInt(double value) {
+    if (!(std::fabs(value) < 1e6)) return value > 0 ? 1000000 : -1000000;
+    return static_cast<int>(value);
+}
+
+std::string Canonical(const std::string& path) {
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(path, error);
+    return error ? fs::absolute(path).lexically_normal().string() : canonical.string();
+}
+
+}  // namespace
+
+WindowOffsets WindowOf(double framesValue, double directionValue) {
+    const int n = TruncatedToInt(framesValue);
+    const int direction = TruncatedToInt(directionValue);
+    WindowOffsets window;
+    if (n <= 0) return window;  // the tool passes the frame through or gathers nothing
+    if (direction == 0 || direction == 1) window.first = -n;
+    if (direction == 1 || direction == 2) window.last = n;
+    return window;
+}
+
+std::vector<int> ParseRange(const std::string& text) {
+    static const std::regex range(R"((-?\d{1,9})(?:-(-?\d{1,9}))?)");
+    std::smatch match;
+    if (!std::regex_match(text, match, range))
+        throw UsageError("--range takes FIRST-LAST (e.g. 1001-1100), not \"" + text + "\"");
+    const int first = std::stoi(match[1].str());
+    const int last = match[2].matched ? std::stoi(match[2].str()) : first;
+    if (last < first) throw UsageError("--range " + text + " ends before it starts");
+    std::vector<int> frames;
+    for (long long frame = first; frame <= last; ++frame) frames.push_back(static_cast<int>(frame));
+    return frames;
+}
+
+OIIO::TypeDesc ParseDepth(const std::string& text) {
+    if (text.empty()) return OIIO::TypeDesc::UNKNOWN;
+    if (text == "8") return OIIO::TypeDesc::UINT8;
+    if (text == "16") return OIIO::TypeDesc::UINT16;
+    if (text == "half") return OIIO::TypeDesc::HALF;
+    if (text == "float") return OIIO::TypeDesc::FLOAT;
+    throw UsageError("--depth takes 8, 16, half or float, not \"" + text + "\"");
+}
+
+size_t CacheBudgetBytes(const std::string& megabytes) {
+    if (megabytes.empty()) {
+        const long pages = sysconf(_SC_PHYS_PAGES);
+        const long pageSize = sysconf(_SC_PAGE_SIZE);
+        return pages > 0 && pageSize > 0 ? static_cast<size_t>(pages) * static_cast<size_t>(pageSize) / 4
+                                         : size_t{1} << 30;
+    }
+    const double value = ParseNumber(megabytes, "--cache-mb");
+    if (value < 0) throw UsageError("--cache-mb takes a size in megabytes, not \"" + megabytes + "\"");
+    return static_cast<size_t>(value * 1024.0 * 1024.0);
+}
+
+void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>& frames, const FramePattern& input,
+                             WindowOffsets window, const std::optional<FramePattern>& mask,
+                             const std::string& trackFile) {
+    std::set<std::string> read;
+    if (!trackFile.empty()) read.insert(Canonical(trackFile));
+    if (!input.IsSequence()) read.insert(Canonical(input.Text()));
+    if (mask && !mask->IsSequence()) read.insert(Canonical(mask->Text()));
+    std::set<int> inputFrames;
+    for (int frame : frames) {
+        for (int k = window.first; k <= window.last; ++k) inputFrames.insert(frame + k);
+        if (mask && mask->IsSequence()) read.insert(Canonical(mask->PathOf(frame)));
+    }
+    if (input.IsSequence())
+        for (int frame : inputFrames) read.insert(Canonical(input.PathOf(frame)));
+    for (int frame : frames) {
+        const std::string path = output.PathOf(frame);
+        if (read.count(Canonical(path)))
+            throw UsageError("the output " + path + " is a file the render reads; choose another output name");
+    }
+}
