@@ -14,6 +14,7 @@ struct ShownBox {
     std::string text;
     std::string caption;
     unsigned style;
+    uint64_t stamp;  // host change clock when the box was shown
 };
 
 const char* const ExpectedAboutText =
@@ -35,7 +36,7 @@ protected:
 #if !defined(_WIN32)
         previousHandler = SetMessageBoxHandler(
             [this](const char* text, const char* caption, unsigned style) {
-                shown.push_back({text, caption, style});
+                shown.push_back({text, caption, style, NextChangeStamp()});
                 return 1;
             });
 #endif
@@ -97,13 +98,9 @@ TEST_F(Notification, AboutShowsFromHalfUpOnly) {
 TEST_F(Notification, BaseIsToldOfEveryChangeAfterTheBox) {
     SKIP_WITHOUT_BOX_RECORD();
     Input* about = InputOf(tool, "About");
-    uint64_t boxStamp = 0;
-    SetMessageBoxHandler([&](const char*, const char*, unsigned) {
-        boxStamp = NextChangeStamp();
-        return 1;
-    });
     Change(about, 1.0);
-    EXPECT_GT(tool->LastChange(), boxStamp) << "the base runs after the box is dismissed";
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_GT(tool->LastChange(), shown[0].stamp) << "the base runs after the box is dismissed";
     const uint64_t afterPress = tool->LastChange();
     Change(about, 0.0);
     EXPECT_GT(tool->LastChange(), afterPress);
