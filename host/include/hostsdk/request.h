@@ -31,7 +31,8 @@ public:
 
     // The request takes over the caller's reference to `value` (which may be
     // nullptr: no output). A value set earlier for the same output is
-    // released. Returns false for an output of another operator.
+    // released. Returns false for an output of another operator; `value` then
+    // stays the caller's to release.
     bool SetOutputData(Output* output, Parameter* value);
 
     // Working state that the operator keeps for this request alone (its
