@@ -114,11 +114,6 @@ TEST(Operator, ChangeStampsOnlyGrow) {
     EXPECT_GT(op.Picture->LastChange(), op.LastChange());
 }
 
-TEST(Operator, RegistrationHooksAcceptEverything) {
-    EXPECT_TRUE(Operator::RegInit(nullptr));
-    Operator::RegCleanup(nullptr);
-}
-
 TEST(Input, FetchesFromItsSource) {
     RecordingOperator op;
     EXPECT_FALSE(op.Picture->IsConnected());
@@ -205,13 +200,4 @@ TEST(Request, ReleasesEverythingItHolds) {
     }
     EXPECT_FALSE(_Object::IsLive(output));
     EXPECT_EQ(_Object::LiveCount(), before);
-}
-
-TEST(Request, CarriesTheOperatorsWorkingState) {
-    RecordingOperator op;
-    Request request(&op, 0.0);
-    EXPECT_EQ(request.OperatorData(), nullptr);
-    int state = 0;
-    request.SetOperatorData(&state);
-    EXPECT_EQ(request.OperatorData(), &state);
 }
