@@ -13,6 +13,7 @@
 #include <hostsdk/request.h>
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -65,6 +66,13 @@ bool MaskReady(Clip& mask, int frame, int nextFrame, bool hasNext, const Image& 
     return true;
 }
 
+void CheckOutputDirectory(const std::string& path) {
+    const std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    std::error_code error;
+    if (!directory.empty() && !std::filesystem::is_directory(directory, error))
+        throw OutputError("cannot write " + path + ": there is no directory " + directory.string());
+}
+
 }  // namespace
 
 int RunRender(const std::string& pluginPath, const RenderOptions& options) {
@@ -80,6 +88,8 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     if (!output.IsSequence() && frames.size() > 1)
         throw UsageError("the output " + output.Text() + " names one file for " + std::to_string(frames.size()) +
                          " frames; mark the frame number with # or %04d");
+
+    CheckOutputDirectory(output.PathOf(frames.front()));
 
     PluginSession session(pluginPath);
     ApplyControls(session, options);

@@ -1,0 +1,32 @@
+// Running the taviron program as a user would, and a scratch directory for
+// each test.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+CliResult RunTaviron(const std::vector<std::string>& arguments);
+
+// A fresh directory, removed with everything in it at the end.
+class ScratchDirectory {
+public:
+    ScratchDirectory();
+    ~ScratchDirectory();
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    std::string Path() const { return path_.string(); }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    // Names of the files in it, sorted.
+    std::vector<std::string> Files() const;
+
+private:
+    std::filesystem::path path_;
+};

@@ -1,0 +1,64 @@
+// `taviron info`, `about` and `demo`.
+#include "cli_run.h"
+#include "plugin_fixture.h"
+#include "sequence_files.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace {
+
+class CommandsTest : public TavironPlugin {
+protected:
+    ScratchDirectory dir;
+};
+
+TEST_F(CommandsTest, InfoReportsEveryLinkTheHostHolds) {
+    const CliResult json = RunTaviron({"info", "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const Operator* tool = CreateTool();
+    for (const Input* input : tool->Inputs())
+        EXPECT_NE(json.out.find("\"id\": \"" + std::string(input->ID().Text()) + "\""), std::string::npos)
+            << input->ID().Text();
+    for (const char* text : {"\"id\": \"Orlemby.Taviron\"", "\"category\": \"Filter\"", "\"Foreward\"", "\"Random\"",
+                             "\"max\": 250", "\"dataType\": \"Point\"", "\"buildStamp\": \"Built:"})
+        EXPECT_NE(json.out.find(text), std::string::npos) << text << " in\n" << json.out;
+
+    const CliResult text = RunTaviron({"info"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("Sample Direction (ID \"SampleDirection\")"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find(Record()->HelpText()), std::string::npos) << text.out;
+}
+
+TEST_F(CommandsTest, InfoWritesTheToolsPictureAsPng) {
+    const CliResult result = RunTaviron({"info", "--picture", dir / "picture.png"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const Picture picture = ReadPicture(dir / "picture.png");
+    EXPECT_EQ(picture.width, 160);
+    EXPECT_EQ(picture.height, 120);
+    ASSERT_EQ(picture.channels.size(), 4u);
+    EXPECT_EQ(picture.At(0, 0, 3), 1.0f);                        // opaque
+    EXPECT_EQ(picture.At(0, 0, 0) + picture.At(0, 0, 1), 0.0f);  // on black
+}
+
+TEST_F(CommandsTest, AboutShowsTheToolsAboutBox) {
+    const CliResult result = RunTaviron({"about"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("About this filter\n\nTaviron 1.003 by ", 0), 0u) << result.out;
+    EXPECT_NE(result.out.find("applies an algorithm on each pixel."), std::string::npos);
+}
+
+TEST_F(CommandsTest, DemoCleansItsClipAndWritesBeforeAndAfter) {
+    const CliResult result = RunTaviron({"demo", dir / "demo"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(result.out, match, std::regex(R"(before ([0-9.]+) dB, after ([0-9.]+) dB)")))
+        << result.out;
+    EXPECT_GT(std::stod(match[2].str()), std::stod(match[1].str()) + 6.0);
+    EXPECT_TRUE(std::filesystem::exists(dir / "demo/comparison.png"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "demo/input.0009.png"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "demo/output.0009.png"));
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+// Every way a render can fail: the exit status says whose fault it is, the
+// message names the file, frame or value at fault, and no file is left under
+// an output name.
+#include "cli_run.h"
+#include "sequence_files.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+class RenderErrorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int frame = 1; frame <= 3; ++frame)
+            WritePicture(FrameFile(dir.Path(), "plate", frame, "png"),
+                         RandomPicture(4, 3, {"R", "G", "B"}, static_cast<unsigned>(frame), 255), OIIO::TypeDesc::UINT8);
+        inputs = dir.Files();
+    }
+
+    // Runs `render -i plate.####.png -o out.####.png` with more arguments.
+    CliResult Render(std::vector<std::string> more) {
+        std::vector<std::string> arguments = {"render", "-i", dir / "plate.####.png", "-o", dir / "out.####.png"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return RunTaviron(arguments);
+    }
+
+    void ExpectFailure(const CliResult& result, int status, const std::string& named) {
+        EXPECT_EQ(result.status, status) << result.err;
+        EXPECT_NE(result.err.find(named), std::string::npos) << "the message should name " << named << ": " << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << "one line: " << result.err;
+    }
+
+    void ExpectNoOutput(const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> expected = inputs;
+        expected.insert(expected.end(), extra.begin(), extra.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(dir.Files(), expected);
+    }
+
+    ScratchDirectory dir;
+    std::vector<std::string> inputs;
+};
+
+TEST_F(RenderErrorTest, BadValuesAreUsageErrorsNamingTheValue) {
+    ExpectFailure(Render({"--set", "Bogus=1"}), 1, "Bogus");
+    ExpectFailure(Render({"--set", "Frames=lots"}), 1, "lots");
+    ExpectFailure(Render({"--set", "Frames"}), 1, "Frames");
+    ExpectFailure(Render({"--method", "mean"}), 1, "mean");
+    ExpectFailure(Render({"--direction", "sideways"}), 1, "sideways");
+    ExpectFailure(Render({"--frames", "300"}), 1, "--frames");
+    ExpectFailure(Render({"--threshold", "x"}), 1, "\"x\"");
+    ExpectFailure(Render({"--channels", "rgbz"}), 1, "rgbz");
+    ExpectFailure(Render({"--range", "9-2"}), 1, "9-2");
+    ExpectFailure(Render({"--depth", "12"}), 1, "12");
+    ExpectFailure(Render({"--threads", "0"}), 1, "--threads");
+    EXPECT_EQ(RunTaviron({"render", "-i", dir / "plate.####.png"}).status, 1);  // no output
+    EXPECT_EQ(RunTaviron({"frobnicate"}).status, 1);
+    ExpectNoOutput();
+}
+
+TEST_F(RenderErrorTest, OutputThatNamesAnInputIsRefusedBeforeAnythingIsWritten) {
+    const Picture before = ReadPicture(FrameFile(dir.Path(), "plate", 2, "png"));
+    ExpectFailure(RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "plate.%04d.png"}), 1,
+                  "plate.0001.png");
+    WritePicture(dir / "mask.png", RandomPicture(4, 3, {"Y"}, 9, 255), OIIO::TypeDesc::UINT8);
+    ExpectFailure(RunTaviron({"render", "-i", dir / "plate.####.png", "--range", "1", "--mask", dir / "mask.png", "-o",
+                              dir / "mask.png"}),
+                  1, "mask.png");
+    EXPECT_EQ(ReadPicture(FrameFile(dir.Path(), "plate", 2, "png")).samples, before.samples);
+    ExpectNoOutput({"mask.png"});
+}
+
+TEST_F(RenderErrorTest, UnreadableInputsAreInputErrorsNamingTheFile) {
+    ExpectFailure(RunTaviron({"render", "-i", dir / "nothing.####.exr", "-o", dir / "out.####.exr"}), 2,
+                  "nothing.####.exr");
+    ExpectFailure(Render({"--plugin", dir / "no-plugin.so"}), 2, "no-plugin.so");
+
+    std::ofstream(dir / "track.csv") << "frame,x,y\n1,0.5,0.5\n2,0.5,oops\n";
+    ExpectFailure(Render({"--track", dir / "track.csv"}), 2, "track.csv:3");
+    ExpectFailure(Render({"--track", dir / "missing.csv"}), 2, "missing.csv");
+
+    WritePicture(dir / "small-mask.png", RandomPicture(2, 2, {"Y"}, 9, 255), OIIO::TypeDesc::UINT8);
+    ExpectFailure(Render({"--mask", dir / "small-mask.png"}), 2, "small-mask.png");
+
+    std::ofstream(FrameFile(dir.Path(), "plate", 2, "png")) << "not a picture";
+    ExpectFailure(Render({"--frames", "1"}), 2, "plate.0002.png");
+    ExpectNoOutput({"small-mask.png", "track.csv"});
+}
+
+TEST_F(RenderErrorTest, UnwritableOutputsAreOutputErrorsLeavingNoFileBehind) {
+    ExpectFailure(RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "missing/out.####.png"}), 3,
+                  "missing");
+    // A directory where the second output file should go.
+    std::filesystem::create_directory(dir / "out.0002.png");
+    const CliResult result = Render({});
+    ExpectFailure(result, 3, "out.0002.png");
+    std::vector<std::string> left = dir.Files();
+    for (const std::string& name : left) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
+
+}  // namespace

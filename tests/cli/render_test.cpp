@@ -1,0 +1,211 @@
+// `taviron render` on small sequences: the files it writes hold what the
+// plug-in gives for the same pixels in memory.
+#include "cli_run.h"
+#include "plugin_reference.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <regex>
+
+namespace {
+
+class RenderTest : public PluginReference {
+protected:
+    // Frames first..last of random pictures, written as name.NNNN.extension.
+    std::map<int, std::string> WriteClip(const std::string& name, const std::string& extension,
+                                         std::vector<std::string> channels, OIIO::TypeDesc type, int first, int last,
+                                         int levels = 0) {
+        std::map<int, std::string> files;
+        for (int frame = first; frame <= last; ++frame) {
+            files[frame] = FrameFile(dir.Path(), name, frame, extension);
+            WritePicture(files[frame], RandomPicture(kWidth, kHeight, channels, 100u + static_cast<unsigned>(frame), levels),
+                         type);
+        }
+        return files;
+    }
+
+    static void ExpectChannel(const Picture& file, const std::string& name, const Picture& expected,
+                              const std::string& expectedName, int frame) {
+        const int fileChannel = file.ChannelIndex(name);
+        const int expectedChannel = expected.ChannelIndex(expectedName);
+        ASSERT_GE(fileChannel, 0) << name;
+        ASSERT_GE(expectedChannel, 0) << expectedName;
+        for (int y = 0; y < file.height; ++y)
+            for (int x = 0; x < file.width; ++x)
+                ASSERT_EQ(file.At(x, y, fileChannel), expected.At(x, y, expectedChannel))
+                    << "frame " << frame << " channel " << name << " at " << x << "," << y;
+    }
+
+    // 8-bit files hold the reference's floats rounded to 1/255.
+    static void ExpectEightBit(const Picture& file, const Picture& expected, int frame) {
+        for (const std::string name : {"R", "G", "B"}) {
+            const int c = file.ChannelIndex(name);
+            const int e = expected.ChannelIndex(name);
+            for (int y = 0; y < file.height; ++y)
+                for (int x = 0; x < file.width; ++x)
+                    ASSERT_EQ(std::lround(file.At(x, y, c) * 255.0f), std::lround(expected.At(x, y, e) * 255.0f))
+                        << "frame " << frame << " channel " << name << " at " << x << "," << y;
+        }
+    }
+
+    static int FramesRead(const std::string& summary) {
+        std::smatch match;
+        const std::regex read(R"((\d+) input frames read from disk)");
+        return std::regex_search(summary, match, read) ? std::stoi(match[1].str()) : -1;
+    }
+
+    static constexpr int kWidth = 7;
+    static constexpr int kHeight = 5;
+    ScratchDirectory dir;
+};
+
+TEST_F(RenderTest, FloatExrMatchesThePluginAndCarriesDepthAndExtraChannelsThrough) {
+    const auto clip = WriteClip("plate", "exr", {"R", "G", "B", "A", "Z", "id"}, OIIO::TypeDesc::FLOAT, 1, 5);
+    const CliResult result =
+        RunTaviron({"render", "-i", dir / "plate.####.exr", "-o", dir / "out.%04d.exr", "--frames", "2", "--threads", "2"});
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    for (const auto& [frame, path] : clip) {
+        const std::string outPath = FrameFile(dir.Path(), "out", frame, "exr");
+        const Picture written = ReadPicture(outPath);
+        const Picture source = ReadPicture(path);
+        EXPECT_EQ(written.channels, source.channels);
+        EXPECT_EQ(StoredType(outPath), OIIO::TypeDesc::FLOAT);
+        const Picture expected = Render({clip, "", {}, {{"Frames", 2.0}}}, frame);
+        for (const std::string name : {"R", "G", "B", "A", "Z"}) ExpectChannel(written, name, expected, name, frame);
+        ExpectChannel(written, "Z", source, "Z", frame);
+        ExpectChannel(written, "id", source, "id", frame);
+    }
+}
+
+TEST_F(RenderTest, EightBitMaxWrittenAsEightBitHoldsTheMaximaOfTheFiles) {
+    const auto clip = WriteClip("plate", "png", {"R", "G", "B"}, OIIO::TypeDesc::UINT8, 1, 4, 255);
+    const CliResult result = RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "max.####.png", "--method",
+                                         "max", "--frames", "3", "--direction", "forward"});
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    const Picture first = ReadPicture(FrameFile(dir.Path(), "max", 1, "png"));
+    ASSERT_EQ(first.channels.size(), 3u);  // no alpha added
+    EXPECT_EQ(StoredType(FrameFile(dir.Path(), "max", 1, "png")), OIIO::TypeDesc::UINT8);
+    std::vector<Picture> inputs;
+    for (const auto& [frame, path] : clip) inputs.push_back(ReadPicture(path));
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                long maximum = 0;
+                for (const Picture& input : inputs) maximum = std::max(maximum, std::lround(input.At(x, y, c) * 255.0f));
+                ASSERT_EQ(std::lround(first.At(x, y, c) * 255.0f), maximum) << x << "," << y << " channel " << c;
+            }
+        }
+    }
+    for (int frame = 2; frame <= 4; ++frame)
+        ExpectEightBit(ReadPicture(FrameFile(dir.Path(), "max", frame, "png")),
+                       Render({clip, "", {}, {{"FilterMethod", 2.0}, {"Frames", 3.0}, {"SampleDirection", 2.0}}}, frame),
+                       frame);
+}
+
+TEST_F(RenderTest, ChunksOfTheRangeGiveTheSameFilesAsOneRun) {
+    WriteClip("plate", "exr", {"R", "G", "B", "A"}, OIIO::TypeDesc::HALF, 1, 6);
+    const std::vector<std::string> common = {"-i", dir / "plate.####.exr", "--method", "average", "--frames", "2"};
+    auto render = [&](const std::string& output, const std::string& range) {
+        std::vector<std::string> arguments = {"render", "-o", dir / output, "--range", range};
+        arguments.insert(arguments.end(), common.begin(), common.end());
+        return RunTaviron(arguments);
+    };
+    ASSERT_EQ(render("whole.####.exr", "1-6").status, 0);
+    ASSERT_EQ(render("chunk.####.exr", "1-2").status, 0);
+    ASSERT_EQ(render("chunk.####.exr", "3-5").status, 0);
+    ASSERT_EQ(render("chunk.####.exr", "6").status, 0);
+    for (int frame = 1; frame <= 6; ++frame) {
+        EXPECT_EQ(ReadPicture(FrameFile(dir.Path(), "chunk", frame, "exr")).samples,
+                  ReadPicture(FrameFile(dir.Path(), "whole", frame, "exr")).samples)
+            << "frame " << frame;
+        EXPECT_EQ(StoredType(FrameFile(dir.Path(), "whole", frame, "exr")), OIIO::TypeDesc::HALF);
+    }
+}
+
+TEST_F(RenderTest, SingleFileMaskServesEveryFrameAndKeepsTheSourceWhereItIsZero) {
+    const auto clip = WriteClip("plate", "png", {"R", "G", "B", "A"}, OIIO::TypeDesc::UINT8, 1, 3, 255);
+    Picture mask{kWidth, kHeight, {"Y"}, std::vector<float>(kWidth * kHeight, 1.0f)};
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < 3; ++x) mask.samples[static_cast<size_t>(y * kWidth + x)] = 0.0f;
+    WritePicture(dir / "mask.png", mask, OIIO::TypeDesc::UINT8);
+
+    const CliResult result = RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "out.####.png", "--mask",
+                                         dir / "mask.png", "--frames", "1", "--method", "min"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    for (const auto& [frame, path] : clip) {
+        const Picture written = ReadPicture(FrameFile(dir.Path(), "out", frame, "png"));
+        const Picture source = ReadPicture(path);
+        ExpectEightBit(written, Render({clip, dir / "mask.png", {}, {{"FilterMethod", 3.0}, {"Frames", 1.0}}}, frame),
+                       frame);
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < 3; ++x)
+                for (int c = 0; c < 4; ++c) ASSERT_EQ(written.At(x, y, c), source.At(x, y, c));
+    }
+}
+
+TEST_F(RenderTest, TrackFileDisplacesTheSamplesAsThePointsDo) {
+    const auto clip = WriteClip("plate", "exr", {"R", "G", "B", "A"}, OIIO::TypeDesc::FLOAT, 1, 5);
+    std::ofstream(dir / "track.csv") << "frame,x,y\n1,0.5,0.5\n2,0.6,0.4\n3,0.7,0.45\n\n4,0.2,0.9\n";
+    const CliResult result = RunTaviron({"render", "-i", dir / "plate.####.exr", "-o", dir / "out.####.exr", "--track",
+                                         dir / "track.csv", "--frames", "2"});
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    const std::map<int, std::pair<double, double>> track = {{1, {0.5, 0.5}}, {2, {0.6, 0.4}}, {3, {0.7, 0.45}}, {4, {0.2, 0.9}}};
+    for (int frame = 1; frame <= 5; ++frame) {
+        const Picture written = ReadPicture(FrameFile(dir.Path(), "out", frame, "exr"));
+        const Picture expected = Render({clip, "", track, {{"Frames", 2.0}, {"UseData", 1.0}}}, frame);
+        for (const std::string name : {"R", "G", "B", "A"}) ExpectChannel(written, name, expected, name, frame);
+    }
+    const Picture untracked = Render({clip, "", {}, {{"Frames", 2.0}}}, 3);
+    const Picture tracked = Render({clip, "", track, {{"Frames", 2.0}, {"UseData", 1.0}}}, 3);
+    EXPECT_NE(tracked.samples, untracked.samples) << "the track must move the samples for this test to mean anything";
+}
+
+TEST_F(RenderTest, EachInputFrameIsReadOnceWhileTheWindowFitsTheCache) {
+    WriteClip("plate", "png", {"R", "G", "B"}, OIIO::TypeDesc::UINT8, 1, 8, 255);
+    const CliResult cached =
+        RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "a.####.png", "--frames", "2"});
+    ASSERT_EQ(cached.status, 0) << cached.err;
+    EXPECT_EQ(FramesRead(cached.err), 8) << cached.err;
+
+    // Without room every window is read again, with the same result.
+    const CliResult uncached = RunTaviron(
+        {"render", "-i", dir / "plate.####.png", "-o", dir / "b.####.png", "--frames", "2", "--cache-mb", "0"});
+    ASSERT_EQ(uncached.status, 0) << uncached.err;
+    EXPECT_GT(FramesRead(uncached.err), 8) << uncached.err;
+    for (int frame = 1; frame <= 8; ++frame)
+        EXPECT_EQ(ReadPicture(FrameFile(dir.Path(), "a", frame, "png")).samples,
+                  ReadPicture(FrameFile(dir.Path(), "b", frame, "png")).samples);
+}
+
+TEST_F(RenderTest, MissingInputFrameGetsNoOutputWhileTheRestRender) {
+    auto clip = WriteClip("plate", "exr", {"R", "G", "B", "A"}, OIIO::TypeDesc::FLOAT, 1, 5);
+    std::filesystem::remove(clip.at(3));
+    clip.erase(3);
+    const CliResult result = RunTaviron({"render", "-i", dir / "plate.####.exr", "-o", dir / "out.####.exr",
+                                         "--range", "1-5", "--frames", "1"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("plate.0003.exr"), std::string::npos) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(FrameFile(dir.Path(), "out", 3, "exr")));
+    for (int frame : {1, 2, 4, 5}) {
+        const Picture written = ReadPicture(FrameFile(dir.Path(), "out", frame, "exr"));
+        const Picture expected = Render({clip, "", {}, {{"Frames", 1.0}}}, frame);
+        for (const std::string name : {"R", "G", "B", "A"}) ExpectChannel(written, name, expected, name, frame);
+    }
+}
+
+TEST_F(RenderTest, GreyInputGivesGreyOutputAtTheRequestedDepth) {
+    WriteClip("grey", "png", {"Y"}, OIIO::TypeDesc::UINT8, 1, 3, 255);
+    const CliResult result = RunTaviron(
+        {"render", "-i", dir / "grey.####.png", "-o", dir / "out.####.tif", "--frames", "1", "--depth", "16"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string out = FrameFile(dir.Path(), "out", 2, "tif");
+    EXPECT_EQ(ReadPicture(out).channels.size(), 1u);
+    EXPECT_EQ(StoredType(out), OIIO::TypeDesc::UINT16);
+}
+
+}  // namespace
