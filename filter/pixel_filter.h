@@ -1,12 +1,8 @@
-// The per-pixel rule: the samples of one pixel over the window combined by
-// the filter method into each enabled channel, then the threshold.
+// The per-pixel rule's controls and the parts of it that are decided once per
+// row: which method, which channels, and the threshold as a float bound.
 #pragma once
 
-#include <hostsdk/image.h>
-
-#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace taviron {
 
@@ -32,39 +28,14 @@ struct RowControls {
     int32_t method = METHOD_MEDIAN;
 };
 
-// The mask does not blend: alpha 0 or below leaves the pixel alone, any other
-// value (NaN included) lets it be filtered in full.
-inline bool MaskFilters(float maskAlpha) { return !(maskAlpha <= 0.0f); }
-
-float ChannelValue(const FltPixel& pixel, int channel);
-float& ChannelValue(FltPixel& pixel, int channel);
-
-// Combines the samples of one pixel at a time. Made once per row with a known
-// method and a window of at least one frame; per pixel, every frame's sample
-// is taken in window order and then Finish builds the output.
-class PixelFilter {
-public:
-    PixelFilter(const RowControls& controls, size_t frameCount);
-
-    void TakeSample(size_t frame, const FltPixel& sample);
-
-    // `out` holds a copy of the source pixel; its enabled channels become the
-    // combined samples, then any that lies within the threshold of the source
-    // is restored. Leaves the filter ready for the next pixel.
-    void Finish(const FltPixel& source, FltPixel& out);
-
-private:
-    void Average(FltPixel& out);
-    void PickRandom(FltPixel& out) const;
-    void PickOrdered(size_t index, FltPixel& out);
-    void ApplyThreshold(const FltPixel& source, FltPixel& out) const;
-
-    RowControls controls_;
-    size_t frameCount_;
-    // Running sums, for "Average" only.
-    float sums_[COLOUR_CHANNELS] = {};
-    // Order keys of the samples, one list per channel, for the other methods.
-    std::vector<int32_t> keys_[COLOUR_CHANNELS];
+// The threshold restores a channel when threshold > double(d), d the float
+// |out - source| (never negative, or NaN). Over floats that is d <= atMost
+// for the largest float below the threshold, and never when the threshold is
+// 0 or below or NaN.
+struct RestoreBound {
+    bool active = false;
+    float atMost = 0.0f;
 };
+RestoreBound RestoreBoundFor(double threshold);
 
 }  // namespace taviron

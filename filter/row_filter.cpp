@@ -1,50 +1,194 @@
 #include "filter/row_filter.h"
 
+#include "filter/kernel_path.h"
+#include "filter/row_sampling.h"
 #include "filter/sample_position.h"
+#include "filter/tile_job.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace taviron {
 namespace {
 
-// Where one frame is read along the row.
-struct FrameSampling {
-    const Image* image;
-    int32_t width;
-    int32_t row;
-    double shiftX;
-};
+// The samples of a tile (frames x columns x channels) stay within this many
+// bytes, so that wide windows are filtered from cache.
+constexpr size_t kTileSampleBytes = 256 * 1024;
+constexpr int32_t kWidestTile = 512;
 
-std::vector<FrameSampling> PlanFrames(const RowJob& job, int32_t y) {
-    std::vector<FrameSampling> plan;
-    plan.reserve(job.frameCount);
-    for (size_t j = 0; j < job.frameCount; ++j) {
-        const Image* frame = job.frames[j];
-        Displacement shift;
-        if (job.controls.useTracking) {
-            shift = TrackingDisplacement(job.currentPoint, job.framePoints[j], frame->Width(), frame->Height());
-        }
-        plan.push_back({frame, frame->Width(), SampleCoordinate(y, shift.y, frame->Height()), shift.x});
-    }
-    return plan;
+int32_t TileWidthFor(size_t frames) {
+    const size_t fits = kTileSampleBytes / (frames * COLOUR_CHANNELS * sizeof(float));
+    const size_t columns = std::min<size_t>(fits, kWidestTile) / kTilePadding * kTilePadding;
+    return static_cast<int32_t>(std::max<size_t>(columns, kTilePadding));
 }
 
-// A mask of another size is read at the nearest pixel inside it; a mask
-// without pixels, or none at all, filters everywhere like the all-ones mask.
-float MaskAlpha(const Image* mask, int32_t x, int32_t y) {
-    if (mask == nullptr || mask->Width() <= 0 || mask->Height() <= 0) {
-        return 1.0f;
-    }
-    FltPixel pixel;
-    mask->GetPixel(ClampIndex(x, mask->Width()), ClampIndex(y, mask->Height()), pixel);
-    return pixel.A;
-}
+int32_t Padded(int32_t columns) { return (columns + kTilePadding - 1) / kTilePadding * kTilePadding; }
 
+// Copies row y of the source, depth included, to the output unchanged.
 void CopySourceRow(const RowJob& job, int32_t y) {
+    const int32_t width = job.source->Width();
+    if (job.output->Type() == PixelType::Float) {
+        for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+            void* row = job.output->RawRow(channel, y);
+            if (row != nullptr) {
+                job.source->ReadRow(channel, y, 0, width, static_cast<float*>(row));
+            }
+        }
+        return;
+    }
     FltPixel pixel;
-    for (int32_t x = 0; x < job.source->Width(); ++x) {
+    for (int32_t x = 0; x < width; ++x) {
         job.source->GetPixel(x, y, pixel);
         job.output->SetPixel(x, y, pixel);
+    }
+}
+
+// One output row: where each image is read, the tile being filtered and the
+// row's scratch storage, made once for the row.
+class RowFilter {
+public:
+    RowFilter(const RowJob& job, int32_t y);
+
+    int32_t TileWidth() const { return tileWidth_; }
+    void FilterTile(int32_t x0, int32_t count);
+
+private:
+    const float* Read(const RowSampling& image, int channel, int32_t x0, int32_t count, float* buffer);
+    void WriteTile(int32_t x0, int32_t count);
+
+    const RowJob& job_;
+    int32_t y_;
+    size_t frameCount_;
+    int32_t tileWidth_;
+    TileKernel kernel_;
+    RowSampling source_;
+    std::vector<RowSampling> frames_;
+    std::vector<RowSampling> mask_;  // none or one
+    TileJob tile_;
+    bool outputInPlace_;
+
+    std::vector<const float*> samples_;
+    std::unique_ptr<float[]> sampleBuffers_;  // frames x channels x tile
+    std::unique_ptr<float[]> ownBuffers_;     // source, mask and output of a tile
+    std::unique_ptr<float[]> imageRow_;       // a whole row, to gather from
+    std::unique_ptr<int32_t[]> columns_;
+    std::unique_ptr<int32_t[]> keys_;
+};
+
+RowSampling FrameRow(const RowJob& job, size_t j, int32_t y) {
+    const Image& frame = *job.frames[j];
+    Displacement shift;
+    if (job.controls.useTracking) {
+        shift = TrackingDisplacement(job.currentPoint, job.framePoints[j], frame.Width(), frame.Height());
+    }
+    return RowSampling(frame, SampleCoordinate(y, shift.y, frame.Height()), shift.x);
+}
+
+RowFilter::RowFilter(const RowJob& job, int32_t y)
+    : job_(job),
+      y_(y),
+      frameCount_(job.frameCount),
+      tileWidth_(TileWidthFor(job.frameCount)),
+      kernel_(ActiveTileKernel()),
+      source_(*job.source, y, 0.0),
+      outputInPlace_(job.output->Type() == PixelType::Float) {
+    int32_t widest = job.source->Width();
+    frames_.reserve(frameCount_);
+    for (size_t j = 0; j < frameCount_; ++j) {
+        frames_.push_back(FrameRow(job, j, y));
+        widest = std::max(widest, job.frames[j]->Width());
+    }
+    // A mask of another size is read at the nearest pixel inside it; one
+    // without pixels filters everywhere like the all-ones mask.
+    const Image* mask = job.mask;
+    if (mask != nullptr && mask->Width() > 0 && mask->Height() > 0) {
+        mask_.emplace_back(*mask, ClampIndex(y, mask->Height()), 0.0);
+        widest = std::max(widest, mask->Width());
+    }
+
+    const size_t tile = static_cast<size_t>(tileWidth_);
+    samples_.resize(frameCount_ * COLOUR_CHANNELS);
+    sampleBuffers_.reset(new float[frameCount_ * COLOUR_CHANNELS * tile]);
+    ownBuffers_.reset(new float[(2 * COLOUR_CHANNELS + 1) * tile]);
+    imageRow_.reset(new float[static_cast<size_t>(widest)]);
+    columns_.reset(new int32_t[tile]);
+
+    tile_.method = job.controls.method;
+    tile_.frameCount = frameCount_;
+    tile_.samples = samples_.data();
+    for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
+        tile_.channelOn[channel] = job.controls.channelOn[channel];
+    }
+    const RestoreBound restore = RestoreBoundFor(job.controls.threshold);
+    tile_.restoreNear = restore.active;
+    tile_.restoreAtMost = restore.atMost;
+    tile_.medianByNetwork = frameCount_ <= kLargestMedianNetwork;
+    if (tile_.method == METHOD_MEDIAN && !tile_.medianByNetwork) {
+        keys_.reset(new int32_t[frameCount_ * kTilePadding]);
+        tile_.keys = keys_.get();
+    }
+}
+
+const float* RowFilter::Read(const RowSampling& image, int channel, int32_t x0, int32_t count, float* buffer) {
+    const TileColumns columns = image.Locate(x0, count, columns_.get());
+    return image.Read(channel, columns, columns_.get(), count, Padded(count), buffer, imageRow_.get());
+}
+
+void RowFilter::FilterTile(int32_t x0, int32_t count) {
+    const int32_t padded = Padded(count);
+    const size_t tile = static_cast<size_t>(tileWidth_);
+    tile_.columns = count;
+    tile_.paddedColumns = padded;
+    for (size_t j = 0; j < frameCount_; ++j) {
+        const TileColumns columns = frames_[j].Locate(x0, count, columns_.get());
+        for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
+            const size_t entry = static_cast<size_t>(channel) * frameCount_ + j;
+            samples_[entry] = frames_[j].Read(channel, columns, columns_.get(), count, padded,
+                                              sampleBuffers_.get() + entry * tile, imageRow_.get());
+        }
+    }
+    float* own = ownBuffers_.get();
+    for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
+        tile_.source[channel] = Read(source_, channel, x0, count, own + channel * tile);
+        tile_.out[channel] = own + (COLOUR_CHANNELS + channel) * tile;
+        if (outputInPlace_ && x0 + padded <= job_.output->Width()) {
+            // Straight into the row; the padding lands on later pixels of
+            // the same row, which later tiles overwrite.
+            tile_.out[channel] = static_cast<float*>(job_.output->RawRow(channel, y_)) + x0;
+        }
+    }
+    tile_.maskAlpha = mask_.empty() ? nullptr : Read(mask_[0], CHAN_ALPHA, x0, count, own + 2 * COLOUR_CHANNELS * tile);
+    kernel_(tile_);
+    WriteTile(x0, count);
+}
+
+void RowFilter::WriteTile(int32_t x0, int32_t count) {
+    if (outputInPlace_) {
+        for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
+            float* row = static_cast<float*>(job_.output->RawRow(channel, y_)) + x0;
+            if (tile_.out[channel] != row) {
+                std::memcpy(row, tile_.out[channel], static_cast<size_t>(count) * sizeof(float));
+            }
+        }
+        return;
+    }
+    FltPixel pixel;
+    for (int32_t i = 0; i < count; ++i) {
+        job_.source->GetPixel(x0 + i, y_, pixel);  // for the channels beyond alpha
+        pixel.B = tile_.out[CHAN_BLUE][i];
+        pixel.G = tile_.out[CHAN_GREEN][i];
+        pixel.R = tile_.out[CHAN_RED][i];
+        pixel.A = tile_.out[CHAN_ALPHA][i];
+        job_.output->SetPixel(x0 + i, y_, pixel);
+    }
+}
+
+void CopySourceDepth(const RowJob& job, int32_t y) {
+    void* depth = job.output->RawRow(CHAN_DEPTH, y);
+    if (job.output->Type() == PixelType::Float && depth != nullptr) {
+        job.source->ReadRow(CHAN_DEPTH, y, 0, job.source->Width(), static_cast<float*>(depth));
     }
 }
 
@@ -57,23 +201,12 @@ void FilterRow(const RowJob& job, int32_t y) {
         CopySourceRow(job, y);
         return;
     }
-    const std::vector<FrameSampling> plan = PlanFrames(job, y);
-    PixelFilter filter(job.controls, job.frameCount);
-    FltPixel source;
-    FltPixel sample;
-    for (int32_t x = 0; x < job.source->Width(); ++x) {
-        job.source->GetPixel(x, y, source);
-        FltPixel out = source;
-        if (MaskFilters(MaskAlpha(job.mask, x, y))) {
-            for (size_t j = 0; j < plan.size(); ++j) {
-                const FrameSampling& frame = plan[j];
-                frame.image->GetPixel(SampleCoordinate(x, frame.shiftX, frame.width), frame.row, sample);
-                filter.TakeSample(j, sample);
-            }
-            filter.Finish(source, out);
-        }
-        job.output->SetPixel(x, y, out);
+    RowFilter row(job, y);
+    const int32_t width = job.source->Width();
+    for (int32_t x0 = 0; x0 < width; x0 += row.TileWidth()) {
+        row.FilterTile(x0, std::min(row.TileWidth(), width - x0));
     }
+    CopySourceDepth(job, y);
 }
 
 }  // namespace taviron

@@ -1,0 +1,48 @@
+#include "filter/row_sampling.h"
+
+#include "filter/sample_position.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace taviron {
+
+RowSampling::RowSampling(const Image& image, int32_t row, double shiftX)
+    : image_(&image),
+      width_(image.Width()),
+      row_(row),
+      shiftX_(shiftX),
+      inPlace_(shiftX == 0.0 || std::isnan(shiftX)) {}
+
+TileColumns RowSampling::Locate(int32_t x0, int32_t count, int32_t* list) const {
+    if (inPlace_ && x0 + count <= width_) {
+        return {true, x0};
+    }
+    bool consecutive = true;
+    for (int32_t i = 0; i < count; ++i) {
+        list[i] = inPlace_ ? ClampIndex(x0 + i, width_) : SampleCoordinate(x0 + i, shiftX_, width_);
+        consecutive = consecutive && list[i] == list[0] + i;
+    }
+    return {consecutive, list[0]};
+}
+
+const float* RowSampling::Read(int channel, const TileColumns& columns, const int32_t* list, int32_t count,
+                               int32_t padded, float* buffer, float* row) const {
+    if (columns.consecutive) {
+        // Padding read from the image itself where the row goes on.
+        if (image_->Type() == PixelType::Float && columns.first + padded <= width_) {
+            return static_cast<const float*>(image_->RawRow(channel, row_)) + columns.first;
+        }
+        image_->ReadRow(channel, row_, columns.first, count, buffer);
+    } else {
+        const int32_t low = list[0];
+        image_->ReadRow(channel, row_, low, list[count - 1] - low + 1, row);
+        for (int32_t i = 0; i < count; ++i) {
+            buffer[i] = row[list[i] - low];
+        }
+    }
+    std::fill(buffer + count, buffer + padded, 0.0f);
+    return buffer;
+}
+
+}  // namespace taviron

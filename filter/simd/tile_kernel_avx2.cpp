@@ -1,0 +1,8 @@
+// The tile kernel for AVX2; this file alone is compiled with its instruction set.
+#include "filter/simd/tile_kernel.h"
+
+namespace taviron {
+
+void FilterTileAvx2(const TileJob& job) { simd::FilterTile<simd::VecAvx2>(job); }
+
+}  // namespace taviron

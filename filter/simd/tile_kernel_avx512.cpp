@@ -1,0 +1,8 @@
+// The tile kernel for AVX-512F; this file alone is compiled with its instruction set.
+#include "filter/simd/tile_kernel.h"
+
+namespace taviron {
+
+void FilterTileAvx512(const TileJob& job) { simd::FilterTile<simd::VecAvx512>(job); }
+
+}  // namespace taviron

@@ -1,0 +1,170 @@
+// The vector operations the tile kernel is written in, one type per
+// instruction set: SSE2 (every x86-64 CPU), AVX2 and AVX-512F. Each type has
+// the same static members, so the kernel is written once as a template.
+//
+// Intrinsics rather than a portable SIMD library: the kernel needs only a
+// score of integer and float operations, the library Debian packages for
+// run-time dispatch (Highway) has no mingw-w64 build to link the Windows
+// plug-in against, and xsimd would add a dependency for little more than
+// renaming these intrinsics while leaving the dispatch to us.
+//
+// Lanes hold 32-bit values: floats, or their order keys (an int32 that sorts
+// like IEEE totalOrder, so NaN and signed zeros have one defined order).
+//
+// This header is compiled under different instruction-set flags in different
+// translation units. Everything here has internal linkage so that the linker
+// never merges an AVX-512 copy of a function into the baseline path.
+#pragma once
+
+// GCC 12's AVX-512 header seeds some operations with a deliberately
+// uninitialised vector, which its own warnings then flag after inlining.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+
+#include <cstdint>
+
+namespace taviron {
+namespace simd {
+namespace {
+
+struct VecSse2 {
+    static constexpr int kLanes = 4;
+    using F = __m128;
+    using I = __m128i;
+    using M = __m128i;  // all ones in the lanes where it holds
+
+    static F LoadF(const float* p) { return _mm_loadu_ps(p); }
+    static void StoreF(float* p, F v) { _mm_storeu_ps(p, v); }
+    static I LoadI(const int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static void StoreI(int32_t* p, I v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+    static F SplatF(float v) { return _mm_set1_ps(v); }
+    static I SplatI(int32_t v) { return _mm_set1_epi32(v); }
+
+    // Negative floats order backwards by magnitude: flip all but the sign.
+    // The mapping is its own inverse.
+    static I FlipNegative(I bits) {
+        return _mm_xor_si128(bits, _mm_and_si128(_mm_srai_epi32(bits, 31), _mm_set1_epi32(0x7fffffff)));
+    }
+    static I Key(F v) { return FlipNegative(_mm_castps_si128(v)); }
+    static F FromKey(I k) { return _mm_castsi128_ps(FlipNegative(k)); }
+
+    static M Greater(I a, I b) { return _mm_cmpgt_epi32(a, b); }
+    static I Select(M m, I ifSet, I otherwise) {
+        return _mm_or_si128(_mm_and_si128(m, ifSet), _mm_andnot_si128(m, otherwise));
+    }
+    static F Select(M m, F ifSet, F otherwise) {
+        return _mm_castsi128_ps(Select(m, _mm_castps_si128(ifSet), _mm_castps_si128(otherwise)));
+    }
+    static I Min(I a, I b) { return Select(Greater(a, b), b, a); }
+    static I Max(I a, I b) { return Select(Greater(a, b), a, b); }
+    static I Add(I a, I b) { return _mm_add_epi32(a, b); }
+    static I Sub(I a, I b) { return _mm_sub_epi32(a, b); }
+    static I HalveUnsigned(I a) { return _mm_srli_epi32(a, 1); }
+    static I CountWhere(I count, M m) { return _mm_sub_epi32(count, m); }
+    static bool Any(M m) { return _mm_movemask_epi8(m) != 0; }
+    static M And(M a, M b) { return _mm_and_si128(a, b); }
+
+    static F Add(F a, F b) { return _mm_add_ps(a, b); }
+    static F Sub(F a, F b) { return _mm_sub_ps(a, b); }
+    static F Div(F a, F b) { return _mm_div_ps(a, b); }
+    static F Abs(F v) { return _mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff))); }
+    // Ordered: false where either is NaN.
+    static M LessEqual(F a, F b) { return _mm_castps_si128(_mm_cmple_ps(a, b)); }
+    // Unordered: true where either is NaN.
+    static M NotLessEqual(F a, F b) { return _mm_castps_si128(_mm_cmpnle_ps(a, b)); }
+    static M IsNaN(F v) { return _mm_castps_si128(_mm_cmpunord_ps(v, v)); }
+};
+
+#if defined(__AVX2__)
+struct VecAvx2 {
+    static constexpr int kLanes = 8;
+    using F = __m256;
+    using I = __m256i;
+    using M = __m256i;
+
+    static F LoadF(const float* p) { return _mm256_loadu_ps(p); }
+    static void StoreF(float* p, F v) { _mm256_storeu_ps(p, v); }
+    static I LoadI(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+    static void StoreI(int32_t* p, I v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+    static F SplatF(float v) { return _mm256_set1_ps(v); }
+    static I SplatI(int32_t v) { return _mm256_set1_epi32(v); }
+
+    static I FlipNegative(I bits) {
+        return _mm256_xor_si256(bits, _mm256_and_si256(_mm256_srai_epi32(bits, 31), _mm256_set1_epi32(0x7fffffff)));
+    }
+    static I Key(F v) { return FlipNegative(_mm256_castps_si256(v)); }
+    static F FromKey(I k) { return _mm256_castsi256_ps(FlipNegative(k)); }
+
+    static M Greater(I a, I b) { return _mm256_cmpgt_epi32(a, b); }
+    static I Select(M m, I ifSet, I otherwise) { return _mm256_blendv_epi8(otherwise, ifSet, m); }
+    static F Select(M m, F ifSet, F otherwise) { return _mm256_blendv_ps(otherwise, ifSet, _mm256_castsi256_ps(m)); }
+    static I Min(I a, I b) { return _mm256_min_epi32(a, b); }
+    static I Max(I a, I b) { return _mm256_max_epi32(a, b); }
+    static I Add(I a, I b) { return _mm256_add_epi32(a, b); }
+    static I Sub(I a, I b) { return _mm256_sub_epi32(a, b); }
+    static I HalveUnsigned(I a) { return _mm256_srli_epi32(a, 1); }
+    static I CountWhere(I count, M m) { return _mm256_sub_epi32(count, m); }
+    static bool Any(M m) { return !_mm256_testz_si256(m, m); }
+    static M And(M a, M b) { return _mm256_and_si256(a, b); }
+
+    static F Add(F a, F b) { return _mm256_add_ps(a, b); }
+    static F Sub(F a, F b) { return _mm256_sub_ps(a, b); }
+    static F Div(F a, F b) { return _mm256_div_ps(a, b); }
+    static F Abs(F v) { return _mm256_and_ps(v, _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff))); }
+    static M LessEqual(F a, F b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_LE_OQ)); }
+    static M NotLessEqual(F a, F b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_NLE_UQ)); }
+    static M IsNaN(F v) { return _mm256_castps_si256(_mm256_cmp_ps(v, v, _CMP_UNORD_Q)); }
+};
+#endif
+
+#if defined(__AVX512F__)
+struct VecAvx512 {
+    static constexpr int kLanes = 16;
+    using F = __m512;
+    using I = __m512i;
+    using M = __mmask16;
+
+    static F LoadF(const float* p) { return _mm512_loadu_ps(p); }
+    static void StoreF(float* p, F v) { _mm512_storeu_ps(p, v); }
+    static I LoadI(const int32_t* p) { return _mm512_loadu_si512(p); }
+    static void StoreI(int32_t* p, I v) { _mm512_storeu_si512(p, v); }
+    static F SplatF(float v) { return _mm512_set1_ps(v); }
+    static I SplatI(int32_t v) { return _mm512_set1_epi32(v); }
+
+    static I FlipNegative(I bits) {
+        return _mm512_xor_si512(bits, _mm512_and_si512(_mm512_srai_epi32(bits, 31), _mm512_set1_epi32(0x7fffffff)));
+    }
+    static I Key(F v) { return FlipNegative(_mm512_castps_si512(v)); }
+    static F FromKey(I k) { return _mm512_castsi512_ps(FlipNegative(k)); }
+
+    static M Greater(I a, I b) { return _mm512_cmpgt_epi32_mask(a, b); }
+    static I Select(M m, I ifSet, I otherwise) { return _mm512_mask_blend_epi32(m, otherwise, ifSet); }
+    static F Select(M m, F ifSet, F otherwise) { return _mm512_mask_blend_ps(m, otherwise, ifSet); }
+    static I Min(I a, I b) { return _mm512_min_epi32(a, b); }
+    static I Max(I a, I b) { return _mm512_max_epi32(a, b); }
+    static I Add(I a, I b) { return _mm512_add_epi32(a, b); }
+    static I Sub(I a, I b) { return _mm512_sub_epi32(a, b); }
+    static I HalveUnsigned(I a) { return _mm512_srli_epi32(a, 1); }
+    static I CountWhere(I count, M m) { return _mm512_mask_add_epi32(count, m, count, _mm512_set1_epi32(1)); }
+    static bool Any(M m) { return m != 0; }
+    static M And(M a, M b) { return _mm512_kand(a, b); }
+
+    static F Add(F a, F b) { return _mm512_add_ps(a, b); }
+    static F Sub(F a, F b) { return _mm512_sub_ps(a, b); }
+    static F Div(F a, F b) { return _mm512_div_ps(a, b); }
+    // The float logic operations need AVX-512DQ; the integer ones do not.
+    static F Abs(F v) {
+        return _mm512_castsi512_ps(_mm512_and_si512(_mm512_castps_si512(v), _mm512_set1_epi32(0x7fffffff)));
+    }
+    static M LessEqual(F a, F b) { return _mm512_cmp_ps_mask(a, b, _CMP_LE_OQ); }
+    static M NotLessEqual(F a, F b) { return _mm512_cmp_ps_mask(a, b, _CMP_NLE_UQ); }
+    static M IsNaN(F v) { return _mm512_cmp_ps_mask(v, v, _CMP_UNORD_Q); }
+};
+#endif
+
+}  // namespace
+}  // namespace simd
+}  // namespace taviron

@@ -1,0 +1,43 @@
+// One tile of a row, as the vectorised kernel sees it: every sample already
+// converted to float and laid out by channel and frame, columns side by side,
+// so that one vector lane computes one pixel.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace taviron {
+
+// Every span of a tile is padded to a multiple of the widest vector.
+constexpr int32_t kTilePadding = 16;
+
+// The widest window whose median is taken by a selection network; wider
+// windows bisect the key range, whose cost per sample does not grow with the
+// window. Measured: see the median-select benchmarks.
+constexpr size_t kLargestMedianNetwork = 32;
+
+struct TileJob {
+    int32_t method = 0;       // a known FilterMethod
+    size_t frameCount = 0;    // at least 1
+    int32_t columns = 0;      // pixels of the tile
+    int32_t paddedColumns = 0;  // columns rounded up to kTilePadding
+    // samples[channel * frameCount + frame]: paddedColumns floats each.
+    const float* const* samples = nullptr;
+    const float* source[4] = {};
+    const float* maskAlpha = nullptr;  // none: every pixel is filtered
+    bool channelOn[4] = {};
+    // The threshold restores a channel exactly when |out - source| is at
+    // most restoreAtMost (the float equivalent of threshold > double(d)).
+    bool restoreNear = false;
+    float restoreAtMost = 0.0f;
+    bool medianByNetwork = true;
+    int32_t* keys = nullptr;  // frameCount * kTilePadding, for the median of wide windows
+    float* out[4] = {};       // paddedColumns floats each
+};
+
+// The kernels, one per instruction set, giving identical pixels.
+void FilterTileSse2(const TileJob& job);
+void FilterTileAvx2(const TileJob& job);
+void FilterTileAvx512(const TileJob& job);
+
+}  // namespace taviron
