@@ -25,9 +25,13 @@ mkdir -p "$WINEPREFIX"
 # One server for the whole run instead of one started and stopped per test.
 wineserver -p
 trap 'wineserver -k || true' EXIT
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "== initialising the Wine prefix"
-  "$wine" wineboot -i
+# Creates the prefix the first time and starts Wine's own services, which
+# then stay up with the server: started here, they hold no pipe of ctest's.
+# Their output goes to a log, since they outlive wineboot.
+echo "== starting Wine in $WINEPREFIX"
+if ! "$wine" wineboot -i </dev/null >"$build/wineboot.log" 2>&1; then
+  cat "$build/wineboot.log" >&2
+  exit 1
 fi
 
 ctest --test-dir "$build" --output-on-failure -j "$jobs"
