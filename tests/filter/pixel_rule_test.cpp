@@ -1,6 +1,7 @@
 // The per-pixel rule through the row kernel, on values whose results are
 // known by hand: the methods, the order of NaN and signed zeros, the
 // threshold, the mask, the tracking displacement and the random pick.
+#include "kernel_paths.h"
 #include "test_images.h"
 
 #include "filter/row_filter.h"
@@ -235,7 +236,9 @@ RowScene NumberedFrames(int32_t width, int frameCount) {
     return scene;
 }
 
-TEST(FilterPixelRandom, OneDrawPerFilteredPixelPicksOneFrameForAllChannels) {
+class FilterPixelRandom : public OnEachKernelPath {};
+
+TEST_P(FilterPixelRandom, OneDrawPerFilteredPixelPicksOneFrameForAllChannels) {
     constexpr int32_t kWidth = 64;
     constexpr int kFrames = 7;
     RowScene scene = NumberedFrames(kWidth, kFrames);
@@ -264,7 +267,7 @@ TEST(FilterPixelRandom, OneDrawPerFilteredPixelPicksOneFrameForAllChannels) {
     EXPECT_EQ(std::rand(), afterRow);
 }
 
-TEST(FilterPixelRandom, DrawsEvenWithEveryChannelOff) {
+TEST_P(FilterPixelRandom, DrawsEvenWithEveryChannelOff) {
     RowScene scene = NumberedFrames(10, 3);
     RowControls controls;
     controls.method = taviron::METHOD_RANDOM;
@@ -277,5 +280,7 @@ TEST(FilterPixelRandom, DrawsEvenWithEveryChannelOff) {
     }
     EXPECT_EQ(std::rand(), afterRow);
 }
+
+INSTANTIATE_ON_EACH_KERNEL_PATH(FilterPixelRandom);
 
 }  // namespace

@@ -1,7 +1,9 @@
 // The row kernel against the plain reference, bit for bit, on randomised
 // scenes full of awkward values: NaN of both signs and with payloads,
 // infinities, signed zeros, denormals, ties, masks at and around zero,
-// moving and absent track points, frames and masks of other sizes.
+// moving and absent track points, frames and masks of other sizes and pixel
+// types; rows that span several vectors and tiles. Every kernel path.
+#include "kernel_paths.h"
 #include "reference_filter.h"
 #include "test_images.h"
 
@@ -80,8 +82,31 @@ private:
     std::mt19937 rng_;
 };
 
-ImageRef RandomImage(AwkwardValues& values, int32_t width, int32_t height) {
-    ImageRef image = MakeImage(width, height);
+// Rows of a scene: the sizes drawn, and whether images other than the
+// output take every pixel type rather than float alone.
+struct SceneShape {
+    int32_t minWidth;
+    int32_t maxWidth;
+    int32_t minHeight;
+    int32_t maxHeight;
+    bool mixedTypes;
+};
+
+constexpr SceneShape kSmallRows = {1, 9, 1, 5, false};
+constexpr SceneShape kWideWindowRows = {3, 3, 2, 2, false};
+
+PixelType DrawType(AwkwardValues& values, const SceneShape& shape) {
+    static const PixelType types[] = {PixelType::Float, PixelType::Float, PixelType::UInt8, PixelType::UInt16,
+                                      PixelType::Half};
+    return shape.mixedTypes ? values.OneOf(types) : PixelType::Float;
+}
+
+// Another size than the source's, for frames and masks: small rows draw from
+// a fixed range, wide ones around their own width.
+int32_t OtherWidth(AwkwardValues& values, int32_t width) { return values.Between(1, width < 10 ? 12 : width + 20); }
+
+ImageRef RandomImage(AwkwardValues& values, int32_t width, int32_t height, PixelType type = PixelType::Float) {
+    ImageRef image(new Image(width, height, type));
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) {
             image->SetPixel(x, y, values.SamplePixel());
@@ -100,20 +125,19 @@ struct Scene {
     reference::Controls controls;
 };
 
-Scene MakeScene(uint32_t seed, int frameCount) {
+Scene MakeScene(uint32_t seed, int frameCount, const SceneShape& shape) {
     AwkwardValues values(seed);
     Scene scene;
-    const bool wideWindow = frameCount > 40;
-    const int32_t width = wideWindow ? 3 : values.Between(1, 9);
-    const int32_t height = wideWindow ? 2 : values.Between(1, 5);
-    scene.source = RandomImage(values, width, height);
+    const int32_t width = values.Between(shape.minWidth, shape.maxWidth);
+    const int32_t height = values.Between(shape.minHeight, shape.maxHeight);
+    scene.source = RandomImage(values, width, height, DrawType(values, shape));
 
     const int maskKind = values.Between(0, 9);
     if (maskKind >= 3) {
         const bool otherSize = maskKind >= 8;
-        const int32_t maskWidth = otherSize ? values.Between(1, 12) : width;
+        const int32_t maskWidth = otherSize ? OtherWidth(values, width) : width;
         const int32_t maskHeight = otherSize ? values.Between(1, 7) : height;
-        scene.mask = MakeImage(maskWidth, maskHeight);
+        scene.mask.reset(new Image(maskWidth, maskHeight, DrawType(values, shape)));
         for (int32_t y = 0; y < maskHeight; ++y) {
             for (int32_t x = 0; x < maskWidth; ++x) {
                 scene.mask->SetPixel(x, y, Pixel(1.0f, 1.0f, 1.0f, values.MaskAlpha()));
@@ -125,8 +149,8 @@ Scene MakeScene(uint32_t seed, int frameCount) {
     }
     for (int j = 0; j < frameCount; ++j) {
         const bool otherSize = values.Chance(0.3);
-        scene.frames.push_back(RandomImage(values, otherSize ? values.Between(1, 12) : width,
-                                           otherSize ? values.Between(1, 7) : height));
+        scene.frames.push_back(RandomImage(values, otherSize ? OtherWidth(values, width) : width,
+                                           otherSize ? values.Between(1, 7) : height, DrawType(values, shape)));
         if (!values.Chance(0.15)) {
             scene.framePoints.emplace_back(new Point(values.Coordinate(), values.Coordinate()));
         } else {
@@ -142,14 +166,14 @@ Scene MakeScene(uint32_t seed, int frameCount) {
     return scene;
 }
 
-ImageRef RunRows(const Scene& scene) {
+ImageRef RunRows(const Scene& scene, PixelType outputType) {
     std::vector<const Image*> frames;
     std::vector<const Point*> points;
     for (size_t j = 0; j < scene.frames.size(); ++j) {
         frames.push_back(scene.frames[j].get());
         points.push_back(scene.framePoints[j].get());
     }
-    ImageRef output = MakeImage(scene.source->Width(), scene.source->Height());
+    ImageRef output(new Image(scene.source->Width(), scene.source->Height(), outputType));
     taviron::RowJob job;
     job.source = scene.source.get();
     job.output = output.get();
@@ -171,8 +195,17 @@ ImageRef RunRows(const Scene& scene) {
     return output;
 }
 
+// The pixel as an image of the given type holds it.
+FltPixel Stored(const FltPixel& pixel, PixelType type) {
+    Image image(1, 1, type);
+    image.SetPixel(0, 0, pixel);
+    FltPixel stored;
+    image.GetPixel(0, 0, stored);
+    return stored;
+}
+
 // The first pixel where the rows and the reference differ, or "".
-std::string FirstDifference(const Scene& scene) {
+std::string FirstDifference(const Scene& scene, PixelType outputType = PixelType::Float) {
     reference::Scene plain;
     plain.source = scene.source.get();
     plain.mask = scene.mask.get();
@@ -181,12 +214,12 @@ std::string FirstDifference(const Scene& scene) {
         plain.frames.push_back(scene.frames[j].get());
         plain.framePoints.push_back(scene.framePoints[j].get());
     }
-    const ImageRef output = RunRows(scene);
+    const ImageRef output = RunRows(scene, outputType);
     for (int32_t y = 0; y < scene.source->Height(); ++y) {
         for (int32_t x = 0; x < scene.source->Width(); ++x) {
             FltPixel got;
             output->GetPixel(x, y, got);
-            const FltPixel expected = reference::FilterPixel(plain, scene.controls, x, y);
+            const FltPixel expected = Stored(reference::FilterPixel(plain, scene.controls, x, y), outputType);
             if (!SameBits(got, expected)) {
                 std::ostringstream text;
                 text << "method " << scene.controls.method << ", " << scene.frames.size() << " frames, pixel (" << x
@@ -198,8 +231,8 @@ std::string FirstDifference(const Scene& scene) {
     return "";
 }
 
-void ExpectRowsMatchReference(int frameCount, uint32_t seed) {
-    Scene scene = MakeScene(seed, frameCount);
+void ExpectRowsMatchReference(int frameCount, uint32_t seed, const SceneShape& shape) {
+    Scene scene = MakeScene(seed, frameCount, shape);
     // Every method that the reference states, and numbers that name none.
     for (int32_t method : {0, 1, 2, 3, 5, -1, std::numeric_limits<int32_t>::min()}) {
         scene.controls.method = method;
@@ -207,18 +240,54 @@ void ExpectRowsMatchReference(int frameCount, uint32_t seed) {
     }
 }
 
-TEST(FilterRowReference, EveryWindowFromEmptyToForty) {
+class FilterRowReference : public OnEachKernelPath {};
+
+TEST_P(FilterRowReference, EveryWindowFromEmptyToForty) {
     for (int frameCount = 0; frameCount <= 40; ++frameCount) {
         for (uint32_t variant = 0; variant < 3; ++variant) {
-            ExpectRowsMatchReference(frameCount, 1000u * static_cast<uint32_t>(frameCount) + variant);
+            ExpectRowsMatchReference(frameCount, 1000u * static_cast<uint32_t>(frameCount) + variant, kSmallRows);
         }
     }
 }
 
-TEST(FilterRowReference, WideWindows) {
+TEST_P(FilterRowReference, WideWindows) {
     for (int frameCount : {100, 257, 301}) {
-        ExpectRowsMatchReference(frameCount, 77u + static_cast<uint32_t>(frameCount));
+        ExpectRowsMatchReference(frameCount, 77u + static_cast<uint32_t>(frameCount), kWideWindowRows);
     }
 }
+
+// Rows of several vectors, with the vector tail, frames read straight from
+// their planes and frames converted from every pixel type.
+TEST_P(FilterRowReference, WideRowsOfEveryPixelType) {
+    constexpr SceneShape shape = {15, 70, 1, 2, true};
+    for (int frameCount : {1, 2, 3, 7, 9, 16, 25, 32, 33, 40}) {
+        for (uint32_t variant = 0; variant < 2; ++variant) {
+            ExpectRowsMatchReference(frameCount, 5000u + 100u * static_cast<uint32_t>(frameCount) + variant, shape);
+        }
+    }
+}
+
+// Windows wide enough that a row is filtered in several tiles.
+TEST_P(FilterRowReference, WideWindowsOverSeveralTiles) {
+    constexpr SceneShape shape = {40, 120, 1, 1, true};
+    for (int frameCount : {301, 501}) {
+        ExpectRowsMatchReference(frameCount, 9000u + static_cast<uint32_t>(frameCount), shape);
+    }
+}
+
+// An output of another pixel type takes each filtered pixel as it would
+// take it from SetPixel, depth included.
+TEST_P(FilterRowReference, OutputsOfOtherPixelTypes) {
+    constexpr SceneShape shape = {15, 40, 1, 2, true};
+    for (PixelType type : {PixelType::UInt8, PixelType::UInt16, PixelType::Half}) {
+        Scene scene = MakeScene(12345u + static_cast<uint32_t>(type), 5, shape);
+        for (int32_t method : {0, 1, 2, 3, 7}) {
+            scene.controls.method = method;
+            EXPECT_EQ(FirstDifference(scene, type), "");
+        }
+    }
+}
+
+INSTANTIATE_ON_EACH_KERNEL_PATH(FilterRowReference);
 
 }  // namespace

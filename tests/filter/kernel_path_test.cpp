@@ -1,0 +1,39 @@
+// Choosing the kernel path: every path the CPU has can be forced, one it
+// lacks cannot, and the baseline is always there.
+#include "filter/kernel_path.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+using taviron::KernelPath;
+
+TEST(FilterKernelPath, TheBaselineIsAlwaysAvailable) {
+    EXPECT_TRUE(taviron::KernelPathAvailable(KernelPath::Sse2));
+    EXPECT_TRUE(taviron::KernelPathAvailable(taviron::ActiveKernelPath()));
+}
+
+TEST(FilterKernelPath, ForcingTakesAvailablePathsAndRefusesOthers) {
+    const KernelPath before = taviron::ActiveKernelPath();
+    for (KernelPath path : {KernelPath::Sse2, KernelPath::Avx2, KernelPath::Avx512}) {
+        if (taviron::KernelPathAvailable(path)) {
+            taviron::ForceKernelPath(path);
+            EXPECT_EQ(taviron::ActiveKernelPath(), path);
+        } else {
+            EXPECT_THROW(taviron::ForceKernelPath(path), std::invalid_argument);
+            EXPECT_NE(taviron::ActiveKernelPath(), path);
+        }
+    }
+    taviron::ForceKernelPath(before);
+}
+
+TEST(FilterKernelPath, NamesAreTheEnvironmentValues) {
+    EXPECT_EQ(std::string(taviron::KernelPathName(KernelPath::Sse2)), "sse2");
+    EXPECT_EQ(std::string(taviron::KernelPathName(KernelPath::Avx2)), "avx2");
+    EXPECT_EQ(std::string(taviron::KernelPathName(KernelPath::Avx512)), "avx512");
+}
+
+}  // namespace
