@@ -4,11 +4,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr int32_t kStripRows = 64;
 
 // Colour channels only, for formats that cannot hold more than four.
 std::vector<int> ChannelsToWrite(const FrameFormat& format, const OIIO::ImageOutput& output) {
@@ -45,15 +48,15 @@ OIIO::ImageSpec OutputSpec(const FrameFormat& format, const std::vector<int>& ch
     return spec;
 }
 
-std::vector<float> Interleave(const Image& image, const FrameFormat& format, const std::vector<int>& channels,
-                              const std::vector<float>* extras) {
+// Rows [firstRow, endRow) of the file's channels, interleaved into `pixels`.
+void Interleave(const Image& image, const FrameFormat& format, const std::vector<int>& channels,
+                const std::vector<float>* extras, int32_t firstRow, int32_t endRow, std::vector<float>& pixels) {
     const size_t width = static_cast<size_t>(image.Width());
     const size_t count = channels.size();
     const size_t extraCount = static_cast<size_t>(format.layout.ExtraCount());
-    std::vector<float> pixels(width * static_cast<size_t>(image.Height()) * count);
     std::vector<float> row(width);
-    for (int32_t y = 0; y < image.Height(); ++y) {
-        float* out = pixels.data() + static_cast<size_t>(y) * width * count;
+    for (int32_t y = firstRow; y < endRow; ++y) {
+        float* out = pixels.data() + static_cast<size_t>(y - firstRow) * width * count;
         for (size_t i = 0; i < count; ++i) {
             const size_t fileChannel = static_cast<size_t>(channels[i]);
             const int plane = format.layout.plane[fileChannel];
@@ -70,7 +73,19 @@ std::vector<float> Interleave(const Image& image, const FrameFormat& format, con
             for (size_t x = 0; x < width; ++x) out[x * count + i] = row[x];
         }
     }
-    return pixels;
+}
+
+// A strip at a time: a small buffer, used again for every strip.
+bool WritePixels(OIIO::ImageOutput& output, const OIIO::ImageSpec& spec, const Image& image, const FrameFormat& format,
+                 const std::vector<int>& channels, const std::vector<float>* extras) {
+    std::vector<float> strip(static_cast<size_t>(image.Width()) * channels.size() *
+                             static_cast<size_t>(std::min(image.Height(), kStripRows)));
+    for (int32_t first = 0; first < image.Height(); first += kStripRows) {
+        const int32_t end = std::min(image.Height(), first + kStripRows);
+        Interleave(image, format, channels, extras, first, end, strip);
+        if (!output.write_scanlines(spec.y + first, spec.y + end, 0, OIIO::TypeDesc::FLOAT, strip.data())) return false;
+    }
+    return true;
 }
 
 std::string TemporaryNameBeside(const std::string& path) {
@@ -96,11 +111,9 @@ void WriteFrameFile(const std::string& path, const Image& image, const FrameForm
     OIIO::ImageSpec spec = OutputSpec(format, channels, type);
     spec.width = image.Width();
     spec.height = image.Height();
-    const std::vector<float> pixels = Interleave(image, format, channels, extras);
-
     const std::string temporary = TemporaryNameBeside(path);
-    const bool written = output->open(temporary, spec) && output->write_image(OIIO::TypeDesc::FLOAT, pixels.data()) &&
-                         output->close();
+    const bool written =
+        output->open(temporary, spec) && WritePixels(*output, spec, image, format, channels, extras) && output->close();
     std::error_code error;
     if (!written) {
         const std::string reason = output->geterror();

@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr int32_t kStripRows = 64;
+
 // Bytes of the value 1.0 at each pixel type.
 void FillWithOne(Image& image, int channel) {
     const size_t width = static_cast<size_t>(image.Width());
@@ -47,17 +49,16 @@ float SampleAsFloat(PixelType type, const unsigned char* sample) {
     return value;
 }
 
-// Spreads the interleaved samples of the file into the image's planes and
-// the extra channels into `extras`.
-void Deinterleave(const std::vector<unsigned char>& pixels, const ChannelLayout& layout, Image& image,
-                  std::vector<float>& extras) {
+// Spreads rows [firstRow, endRow) of interleaved samples, `pixels` holding
+// the first of them, into the image's planes and the extra channels.
+void Deinterleave(const unsigned char* pixels, int32_t firstRow, int32_t endRow, const ChannelLayout& layout,
+                  Image& image, std::vector<float>& extras) {
     const size_t sampleBytes = BytesPerSample(image.Type());
     const size_t channels = layout.plane.size();
     const size_t width = static_cast<size_t>(image.Width());
     const size_t extraCount = static_cast<size_t>(layout.ExtraCount());
-    extras.resize(extraCount * width * static_cast<size_t>(image.Height()));
-    for (int32_t y = 0; y < image.Height(); ++y) {
-        const unsigned char* row = pixels.data() + static_cast<size_t>(y) * width * channels * sampleBytes;
+    for (int32_t y = firstRow; y < endRow; ++y) {
+        const unsigned char* row = pixels + static_cast<size_t>(y - firstRow) * width * channels * sampleBytes;
         size_t extra = 0;
         for (size_t c = 0; c < channels; ++c) {
             const int plane = layout.plane[c];
@@ -88,15 +89,21 @@ std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole
     if (spec.depth > 1) throw InputError("cannot read " + path + ": volume images are not supported");
     const PixelType type = PixelTypeFor(spec, format->layout);
 
-    std::vector<unsigned char> pixels(spec.image_pixels() * static_cast<size_t>(spec.nchannels) * BytesPerSample(type));
-    if (!input->read_image(0, 0, 0, spec.nchannels, TypeDescOf(type), pixels.data()))
-        throw InputError("cannot read " + path + ": " + input->geterror());
-
     auto frame = std::make_shared<DecodedFrame>();
     frame->image = Ref<Image>::Adopt(new Image(spec.width, spec.height, type, format->layout.hasDepth));
     Image& image = *frame->image;
-    auto extras = std::make_shared<std::vector<float>>();
-    Deinterleave(pixels, format->layout, image, *extras);
+    auto extras = std::make_shared<std::vector<float>>(static_cast<size_t>(format->layout.ExtraCount()) *
+                                                       spec.image_pixels());
+    // A strip at a time: a small buffer, used again for every strip.
+    const size_t rowBytes = static_cast<size_t>(spec.width) * static_cast<size_t>(spec.nchannels) * BytesPerSample(type);
+    std::vector<unsigned char> strip(rowBytes * static_cast<size_t>(std::min(spec.height, kStripRows)));
+    for (int32_t first = 0; first < spec.height; first += kStripRows) {
+        const int32_t end = std::min(spec.height, first + kStripRows);
+        if (!input->read_scanlines(0, 0, spec.y + first, spec.y + end, 0, 0, spec.nchannels, TypeDescOf(type),
+                                   strip.data()))
+            throw InputError("cannot read " + path + ": " + input->geterror());
+        Deinterleave(strip.data(), first, end, format->layout, image, *extras);
+    }
     if (format->layout.gray) {
         CopyPlane(image, CHAN_GREEN, CHAN_RED);
         CopyPlane(image, CHAN_BLUE, CHAN_RED);

@@ -8,6 +8,9 @@
 #include "render_command.h"
 
 #include <CLI/CLI.hpp>
+#include <OpenImageIO/imageio.h>
+
+#include <malloc.h>
 
 #include <cstdio>
 #include <exception>
@@ -38,6 +41,21 @@ void AddRenderOptions(CLI::App& render, RenderOptions& options) {
     render.add_option("--depth", options.depth, "Output pixel type: 8, 16, half or float (default: the input's)");
     render.add_option("--cache-mb", options.cacheMegabytes, "Memory for decoded frames (default: a quarter of RAM)");
     render.add_flag("-q,--quiet", options.quiet, "No progress and no summary");
+}
+
+// Files are decoded and encoded on threads of the program's own, beside the
+// host's filter workers; the image library adds none of its own.
+void ConfigureImageLibrary() {
+    OIIO::attribute("threads", 1);
+    OIIO::attribute("exr_threads", -1);
+}
+
+// Every frame makes and frees images of tens of megabytes. Served from the
+// heap and kept there when freed, their memory is used again frame after
+// frame instead of being mapped, faulted in page by page and unmapped.
+void KeepLargeBlocksInTheHeap() {
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
 }
 
 int Run(int argc, char** argv) {
@@ -78,6 +96,8 @@ int Run(int argc, char** argv) {
         return status == 0 ? 0 : static_cast<int>(ExitStatus::Usage);
     }
     if (pluginPath.empty()) pluginPath = DefaultPluginPath();
+    ConfigureImageLibrary();
+    KeepLargeBlocksInTheHeap();
     return command();
 }
 
