@@ -1,60 +1,33 @@
-// Time of one whole request of the Taviron tool: a 1920x1080 float RGBA
-// frame filtered by the median of a 7-frame window (Frames 3, Both) on two
-// worker threads, through Process as the host calls it.
+// Whole requests of the Taviron tool, through Process as the host calls it:
+// one 1920x1080 float RGBA frame filtered by every method over windows of 1
+// to 501 frames on 1 and 2 worker threads, with the memory floor and the
+// literal reference of each window in the same run, and the median-select
+// crossover. Narrow a run with --benchmark_filter, e.g.
+//   --benchmark_filter='frames:7/'   or   'median.*frames:(25|501)/'
+// The kernel path is the widest the CPU has unless TAVIRON_KERNEL names one.
+#include "baseline_bench.h"
+#include "bench_results.h"
+#include "frame_pool.h"
+#include "median_select_bench.h"
+
+#include "filter/kernel_path.h"
+#include "filter/tile_job.h"
+
 #include <hostsdk/hostsdk.h>
 #include <hostsdk/module.h>
 
 #include <benchmark/benchmark.h>
 
-#include <cstdint>
+#include <chrono>
+#include <iostream>
 #include <memory>
-#include <random>
 #include <stdexcept>
-#include <vector>
+#include <string>
 
 namespace {
 
-constexpr int32_t kWidth = 1920;
-constexpr int32_t kHeight = 1080;
-constexpr double kTime = 10.0;
-
-// A clip of frames of noise, one per whole frame time around kTime.
-class NoiseClip : public Source {
-public:
-    explicit NoiseClip(int frameCount) {
-        std::mt19937 rng(1);
-        std::uniform_real_distribution<float> noise(0.0f, 1.0f);
-        for (int i = 0; i < frameCount; ++i) {
-            Image* frame = new Image(kWidth, kHeight, PixelType::Float, false);
-            for (int channel = CHAN_BLUE; channel <= CHAN_ALPHA; ++channel) {
-                for (int32_t y = 0; y < kHeight; ++y) {
-                    float* row = static_cast<float*>(frame->RawRow(channel, y));
-                    for (int32_t x = 0; x < kWidth; ++x) {
-                        row[x] = noise(rng);
-                    }
-                }
-            }
-            frames_.push_back(frame);
-        }
-    }
-    ~NoiseClip() override {
-        for (Image* frame : frames_) {
-            frame->Recycle();
-        }
-    }
-
-    Parameter* Fetch(double time) override {
-        const int index = static_cast<int>(time - kTime) + static_cast<int>(frames_.size()) / 2;
-        if (index < 0 || index >= static_cast<int>(frames_.size())) {
-            return nullptr;
-        }
-        frames_[index]->Use();
-        return frames_[index];
-    }
-
-private:
-    std::vector<Image*> frames_;
-};
+const char* const kMethodNames[] = {"median", "average", "max", "min", "random"};
+constexpr int kWindows[] = {1, 3, 7, 9, 25, 101, 501};
 
 Input* InputOf(Operator* tool, const char* id) {
     Input* input = tool->FindInput(HostID(id, true));
@@ -64,38 +37,112 @@ Input* InputOf(Operator* tool, const char* id) {
     return input;
 }
 
-void MedianRequest(benchmark::State& state) {
-    const std::unique_ptr<Module> module = Module::Load(TAVIRON_PLUGIN_PATH);
+Operator* NewTool() {
+    static const std::unique_ptr<Module> module = Module::Load(TAVIRON_PLUGIN_PATH);
     Registry* record = ClassRegistry->Find(HostID("Orlemby.Taviron", true));
-    if (record == nullptr) {
+    return record == nullptr ? nullptr : record->Create(ScriptVal{}, TagList{});
+}
+
+// Frames and direction giving exactly `frames` window frames: Both gives
+// 2F + 1; one frame needs a direction that names none, which takes offset 0
+// alone (Frames 0 would pass the source through unfiltered).
+void SetWindow(Operator* tool, int frames) {
+    const bool single = frames == 1;
+    InputOf(tool, "Frames")->SetValue(single ? 1.0 : (frames - 1) / 2);
+    InputOf(tool, "SampleDirection")->SetValue(single ? 3.0 : 1.0);
+}
+
+void FilterRequest(benchmark::State& state, int method, int frames, int threads) {
+    Operator* tool = NewTool();
+    if (tool == nullptr) {
         state.SkipWithError("the module entered no Orlemby.Taviron");
         return;
     }
-    Operator* tool = record->Create(ScriptVal{}, TagList{});
-    InputOf(tool, "Input")->Connect(std::make_shared<NoiseClip>(7));
-    InputOf(tool, "Frames")->SetValue(3.0);
-    InputOf(tool, "SampleDirection")->SetValue(1.0);  // Both
-    InputOf(tool, "FilterMethod")->SetValue(0.0);     // Median
+    bench::WindowFrames(frames);  // made before the clock runs
+    InputOf(tool, "Input")->Connect(std::make_shared<bench::PoolClip>());
+    SetWindow(tool, frames);
+    InputOf(tool, "FilterMethod")->SetValue(method);
     Output* output = tool->FindOutput(HostID("Output", true));
 
     const unsigned workers = WorkerThreadCount();
-    SetWorkerThreadCount(2);
-    for (auto _ : state) {
-        Request request(tool, kTime);
+    SetWorkerThreadCount(static_cast<unsigned>(threads));
+    auto request = [tool, output] {
+        Request request(tool, bench::kTime);
         tool->Process(&request);
         Parameter* result = request.TakeOutputData(output);
         benchmark::DoNotOptimize(result);
         if (result != nullptr) {
             result->Recycle();
         }
+    };
+    // One request first, untimed: the host's first images of this size
+    // come from fresh pages, later ones from the images that went.
+    request();
+    double seconds = 0.0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        request();
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     SetWorkerThreadCount(workers);
-    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+    bench::RecordFilter(state, method, frames, threads, seconds / static_cast<double>(state.iterations()));
     tool->Recycle();
 }
 
-BENCHMARK(MedianRequest)->Unit(benchmark::kMillisecond)->UseRealTime();
+std::string Suffix(int frames) { return "/frames:" + std::to_string(frames) + "/"; }
+
+void RegisterWindow(int frames) {
+    for (int threads : {1, 2}) {
+        benchmark::RegisterBenchmark(("floor" + Suffix(frames) + "threads:" + std::to_string(threads)).c_str(),
+                                     bench::MemoryFloor, frames, threads)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    for (int method = 0; method <= 3; ++method) {
+        benchmark::RegisterBenchmark((std::string("reference/") + kMethodNames[method] + Suffix(frames) + "threads:1")
+                                         .c_str(),
+                                     bench::LiteralReference, method, frames)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(1);
+    }
+    for (int method = 0; method <= 4; ++method) {
+        for (int threads : {1, 2}) {
+            benchmark::RegisterBenchmark((std::string("filter/") + kMethodNames[method] + Suffix(frames) +
+                                          "threads:" + std::to_string(threads))
+                                             .c_str(),
+                                         FilterRequest, method, frames, threads)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MinTime(frames > 25 ? 0.01 : 0.3);
+        }
+    }
+}
+
+void RegisterMedianSelect() {
+    for (int frames : {3, 7, 9, 15, 25, 32, 33, 64, 101, 501}) {
+        if (static_cast<size_t>(frames) <= taviron::kLargestMedianNetwork) {
+            benchmark::RegisterBenchmark(("median_select/network" + Suffix(frames)).c_str(), bench::MedianSelect,
+                                         frames, true);
+        }
+        benchmark::RegisterBenchmark(("median_select/bisection" + Suffix(frames)).c_str(), bench::MedianSelect,
+                                     frames, false);
+    }
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::AddCustomContext("kernel_path", taviron::KernelPathName(taviron::ActiveKernelPath()));
+    benchmark::AddCustomContext("frames", "1920x1080 float RGBA noise; " + std::to_string(bench::kPoolFrames) +
+                                              " distinct frames, wider windows reuse them");
+    for (int frames : kWindows) {
+        RegisterWindow(frames);
+    }
+    RegisterMedianSelect();
+    benchmark::RunSpecifiedBenchmarks();
+    bench::PrintSummary(std::cout);
+    benchmark::Shutdown();
+    return 0;
+}

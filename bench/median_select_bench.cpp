@@ -1,0 +1,53 @@
+#include "median_select_bench.h"
+
+#include "filter/kernel_path.h"
+#include "filter/tile_job.h"
+
+#include <random>
+#include <vector>
+
+namespace bench {
+
+void MedianSelect(benchmark::State& state, int frames, bool byNetwork) {
+    constexpr int32_t kColumns = 512;
+    constexpr int kChannels = 4;
+    const size_t n = static_cast<size_t>(frames);
+    std::minstd_rand rng(7);
+    std::uniform_real_distribution<float> noise(0.0f, 1.0f);
+    std::vector<float> samples(n * kChannels * kColumns);
+    for (float& sample : samples) {
+        sample = noise(rng);
+    }
+    std::vector<const float*> spans;
+    for (size_t entry = 0; entry < n * kChannels; ++entry) {
+        spans.push_back(samples.data() + entry * kColumns);
+    }
+    std::vector<float> source(kChannels * kColumns, 0.5f);
+    std::vector<float> out(kChannels * kColumns);
+    std::vector<int32_t> keys(n * taviron::kTilePadding);
+
+    taviron::TileJob job;
+    job.method = 0;
+    job.frameCount = n;
+    job.columns = kColumns;
+    job.paddedColumns = kColumns;
+    job.samples = spans.data();
+    for (int channel = 0; channel < kChannels; ++channel) {
+        job.source[channel] = source.data() + channel * kColumns;
+        job.out[channel] = out.data() + channel * kColumns;
+        job.channelOn[channel] = true;
+    }
+    job.medianByNetwork = byNetwork;
+    job.keys = keys.data();
+    const taviron::TileKernel kernel = taviron::ActiveTileKernel();
+    for (auto _ : state) {
+        kernel(job);
+        benchmark::DoNotOptimize(out.data());
+    }
+    const double samplesPerTile = static_cast<double>(kColumns) * kChannels * frames;
+    // Inverted rate of samples per nanosecond: nanoseconds per sample.
+    state.counters["ns_per_sample"] = benchmark::Counter(
+        samplesPerTile / 1e9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+}  // namespace bench
