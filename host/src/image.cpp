@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -50,9 +51,16 @@ void WriteSample(unsigned char* plane, PixelType type, size_t index, float value
     }
 }
 
+// A short run filled sample by sample, then copied over the rest: the C
+// library's copy moves whole vectors, a plain fill loop one sample at a time.
 template <typename Sample>
 void FillPlane(unsigned char* plane, size_t count, Sample value) {
-    std::fill_n(reinterpret_cast<Sample*>(plane), count, value);
+    Sample* samples = reinterpret_cast<Sample*>(plane);
+    const size_t run = std::min<size_t>(count, 1024);
+    std::fill_n(samples, run, value);
+    for (size_t done = run; done < count; done += run) {
+        std::memcpy(samples + done, samples, std::min(run, count - done) * sizeof(Sample));
+    }
 }
 
 // Pixel bytes of an image, or std::bad_alloc when they cannot be counted.
@@ -101,7 +109,7 @@ Image::Image(int32_t width, int32_t height, PixelType type, bool withDepth)
     const size_t bytes = CountPixelBytes(width, height, planeCount_, type);
     ReserveImageMemory(bytes);
     try {
-        planes_.reset(new unsigned char[bytes]());
+        planes_.reset(TakePixelBlock(bytes));
     } catch (...) {
         ReturnImageMemory(bytes);
         throw;
@@ -109,6 +117,8 @@ Image::Image(int32_t width, int32_t height, PixelType type, bool withDepth)
 }
 
 Image::~Image() {
+    // The block goes back where it came from, not to delete[].
+    ReturnPixelBlock(planes_.release(), PixelBytes());
     ReturnImageMemory(PixelBytes());
 }
 
