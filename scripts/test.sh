@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test stage: the native suite, the whole suite under the address
 # and undefined-behaviour sanitizers, the host and filter tests under the
-# thread sanitizer, and the Windows build under Wine.
+# thread sanitizer, the fuzzers, the soak, and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -36,6 +36,12 @@ echo "== thread sanitizer: host library and filter"
 cmake -S . -B build-tsan -G Ninja -DTAVIRON_SANITIZE=thread -DTAVIRON_BUILD_CLI=OFF "${sanitized_build[@]}"
 cmake --build build-tsan -j "$jobs" --target hostsdk_tests taviron_filter_tests taviron_process_tests
 ctest --test-dir build-tsan --output-on-failure -j "$jobs" --no-tests=error -L '^(host|filter)$'
+
+echo "== fuzzers"
+scripts/fuzz.sh
+
+echo "== soak: memory and host objects stay flat over many requests"
+build/bin/taviron_soak
 
 echo "== windows tests under wine"
 scripts/test-windows.sh
