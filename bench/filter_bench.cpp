@@ -11,7 +11,6 @@
 #include "median_select_bench.h"
 
 #include "filter/kernel_path.h"
-#include "filter/tile_job.h"
 
 #include <hostsdk/hostsdk.h>
 #include <hostsdk/module.h>
@@ -120,13 +119,12 @@ void RegisterWindow(int frames) {
 }
 
 void RegisterMedianSelect() {
-    for (int frames : {3, 7, 9, 15, 25, 32, 33, 64, 101, 501}) {
-        if (static_cast<size_t>(frames) <= taviron::kLargestMedianNetwork) {
-            benchmark::RegisterBenchmark(("median_select/network" + Suffix(frames)).c_str(), bench::MedianSelect,
-                                         frames, true);
+    for (int frames : {3, 7, 9, 15, 25, 32, 40, 41, 48, 64, 65, 101, 501}) {
+        for (bool bySearch : {false, true}) {
+            const std::string how = bySearch ? "search" : "chosen";
+            benchmark::RegisterBenchmark(("median_select/" + how + Suffix(frames)).c_str(), bench::MedianSelect,
+                                         frames, bySearch);
         }
-        benchmark::RegisterBenchmark(("median_select/bisection" + Suffix(frames)).c_str(), bench::MedianSelect,
-                                     frames, false);
     }
 }
 

@@ -8,7 +8,7 @@
 
 namespace bench {
 
-void MedianSelect(benchmark::State& state, int frames, bool byNetwork) {
+void MedianSelect(benchmark::State& state, int frames, bool bySearch) {
     constexpr int32_t kColumns = 512;
     constexpr int kChannels = 4;
     const size_t n = static_cast<size_t>(frames);
@@ -37,7 +37,7 @@ void MedianSelect(benchmark::State& state, int frames, bool byNetwork) {
         job.out[channel] = out.data() + channel * kColumns;
         job.channelOn[channel] = true;
     }
-    job.medianByNetwork = byNetwork;
+    job.medianBySearch = bySearch;
     job.keys = keys.data();
     const taviron::TileKernel kernel = taviron::ActiveTileKernel();
     for (auto _ : state) {

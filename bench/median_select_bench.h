@@ -1,11 +1,12 @@
-// The median of one tile by selection network and by key bisection, from
-// cache, to place the crossover between the two (kLargestMedianNetwork).
+// The median of one tile 512 columns wide, by the kernel's own choice (a
+// selection network up to its widest one) and by the search that wider
+// windows take, to place the crossover between the two.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 namespace bench {
 
-void MedianSelect(benchmark::State& state, int frames, bool byNetwork);
+void MedianSelect(benchmark::State& state, int frames, bool bySearch);
 
 }  // namespace bench

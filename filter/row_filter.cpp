@@ -124,8 +124,7 @@ RowFilter::RowFilter(const RowJob& job, int32_t y)
     const RestoreBound restore = RestoreBoundFor(job.controls.threshold);
     tile_.restoreNear = restore.active;
     tile_.restoreAtMost = restore.atMost;
-    tile_.medianByNetwork = frameCount_ <= kLargestMedianNetwork;
-    if (tile_.method == METHOD_MEDIAN && !tile_.medianByNetwork) {
+    if (tile_.method == METHOD_MEDIAN) {
         keys_.reset(new int32_t[frameCount_ * kTilePadding]);
         tile_.keys = keys_.get();
     }

@@ -11,11 +11,6 @@ namespace taviron {
 // Every span of a tile is padded to a multiple of the widest vector.
 constexpr int32_t kTilePadding = 16;
 
-// The widest window whose median is taken by a selection network; wider
-// windows bisect the key range, whose cost per sample does not grow with the
-// window. Measured: see the median-select benchmarks.
-constexpr size_t kLargestMedianNetwork = 32;
-
 struct TileJob {
     int32_t method = 0;       // a known FilterMethod
     size_t frameCount = 0;    // at least 1
@@ -30,8 +25,11 @@ struct TileJob {
     // most restoreAtMost (the float equivalent of threshold > double(d)).
     bool restoreNear = false;
     float restoreAtMost = 0.0f;
-    bool medianByNetwork = true;
-    int32_t* keys = nullptr;  // frameCount * kTilePadding, for the median of wide windows
+    // The median of a window up to the kernel's widest selection network is
+    // taken by the network unless this asks for the search that wider
+    // windows take (to measure the two against each other).
+    bool medianBySearch = false;
+    int32_t* keys = nullptr;  // frameCount * kTilePadding, for the median search
     float* out[4] = {};       // paddedColumns floats each
 };
 

@@ -78,41 +78,94 @@ typename V::F MedianByNetwork(ChannelSamples samples, int32_t column) {
     return V::FromKey(keys[Frames / 2]);
 }
 
-// The key of rank `rank` per lane, by bisection of the key range: the
-// smallest key v with at most frames - rank - 1 keys above it. Each step
-// halves the range, so the work per sample is at most 32 compares whatever
-// the window; `keys` holds the tile's keys of this column vector.
+// How many of the tile's keys of this column vector lie above `middle`, per
+// lane; two counts side by side so that the adds do not wait on each other.
 template <class V>
-typename V::F RankByBisection(ChannelSamples samples, size_t frames, size_t rank, int32_t column, int32_t* keys) {
-    typename V::I low = V::SplatI(INT32_MAX);
-    typename V::I high = V::SplatI(INT32_MIN);
+typename V::I CountAbove(const int32_t* keys, size_t frames, typename V::I middle) {
+    typename V::I even = V::SplatI(0);
+    typename V::I odd = V::SplatI(0);
+    size_t j = 0;
+    for (; j + 1 < frames; j += 2) {
+        even = V::CountWhere(even, V::Greater(V::LoadI(keys + j * V::kLanes), middle));
+        odd = V::CountWhere(odd, V::Greater(V::LoadI(keys + (j + 1) * V::kLanes), middle));
+    }
+    if (j < frames) {
+        even = V::CountWhere(even, V::Greater(V::LoadI(keys + j * V::kLanes), middle));
+    }
+    return V::Add(even, odd);
+}
+
+// The key of rank `rank` per lane (the one an ascending sort puts there), by
+// narrowing a range of keys [low, high] that holds it: `below` keys lie
+// under low and `atMost` keys at or under high. Each pass counts the keys at
+// or under one guess. The guess is interpolated between the values at the
+// ends of the range, so that a good one leaves the wanted key the first or
+// last of its range, which one more pass then finds; where a guess did not
+// halve the keys in range the next one halves the key range instead, so no
+// lane takes more than about 64 passes whatever its samples. The work per sample
+// does not grow with the window. `keys` holds the keys of this column
+// vector, frame after frame. Only which keys are counted depends on the
+// float arithmetic of the guesses, never the key found.
+template <class V>
+typename V::F RankBySearch(ChannelSamples samples, size_t frames, size_t rank, int32_t column, int32_t* keys) {
+    using I = typename V::I;
+    using M = typename V::M;
+    I low = V::SplatI(INT32_MAX);
+    I high = V::SplatI(INT32_MIN);
     for (size_t j = 0; j < frames; ++j) {
-        const typename V::I key = V::Key(V::LoadF(samples[j] + column));
+        const I key = V::Key(V::LoadF(samples[j] + column));
         V::StoreI(keys + j * V::kLanes, key);
         low = V::Min(low, key);
         high = V::Max(high, key);
     }
-    const typename V::I allowedAbove = V::SplatI(static_cast<int32_t>(frames - rank - 1));
-    const typename V::I one = V::SplatI(1);
-    while (V::Any(V::Greater(high, low))) {
-        // Wrapping arithmetic gives the floor of the midpoint even when the
-        // range spans every int32.
-        const typename V::I middle = V::Add(low, V::HalveUnsigned(V::Sub(high, low)));
-        typename V::I aboveEven = V::SplatI(0);
-        typename V::I aboveOdd = V::SplatI(0);
-        size_t j = 0;
-        for (; j + 1 < frames; j += 2) {
-            aboveEven = V::CountWhere(aboveEven, V::Greater(V::LoadI(keys + j * V::kLanes), middle));
-            aboveOdd = V::CountWhere(aboveOdd, V::Greater(V::LoadI(keys + (j + 1) * V::kLanes), middle));
+    const I zero = V::SplatI(0);
+    const I one = V::SplatI(1);
+    const I count = V::SplatI(static_cast<int32_t>(frames));
+    const I wanted = V::SplatI(static_cast<int32_t>(rank));
+    const I wantedPlusOne = V::Add(wanted, one);
+    I below = zero;
+    I atMost = count;
+    M halveNext = V::Greater(zero, zero);  // none
+    for (;;) {
+        // Found where the wanted key is the first or the last in range.
+        const M open = V::And(V::Greater(high, low), V::And(V::Greater(wanted, below), V::Greater(atMost, wantedPlusOne)));
+        if (!V::Any(open)) {
+            break;
         }
-        if (j < frames) {
-            aboveEven = V::CountWhere(aboveEven, V::Greater(V::LoadI(keys + j * V::kLanes), middle));
-        }
-        const typename V::M tooMany = V::Greater(V::Add(aboveEven, aboveOdd), allowedAbove);
-        low = V::Select(tooMany, V::Add(middle, one), low);
-        high = V::Select(tooMany, high, middle);
+        // The guess lies as far between the values at low and high as the
+        // wanted key lies between the keys in range; a range of 2^31 keys or
+        // more wraps negative and is halved instead.
+        const I range = V::Sub(high, low);
+        const typename V::F fraction = V::Div(V::Add(V::ToFloat(V::Sub(wanted, below)), V::SplatF(0.5f)),
+                                              V::ToFloat(V::Sub(atMost, below)));
+        const typename V::F lowValue = V::FromKey(low);
+        const typename V::F guessValue =
+            V::Add(lowValue, V::Mul(fraction, V::Sub(V::FromKey(high), lowValue)));
+        const I guess = V::Max(low, V::Min(V::Key(guessValue), V::Sub(high, one)));
+        const M halve = V::Or(halveNext, V::Greater(zero, range));
+        const I middle = V::Select(halve, V::Add(low, V::HalveUnsigned(range)), guess);
+
+        const I atMostMiddle = V::Sub(count, CountAbove<V>(keys, frames, middle));
+        const M enough = V::Greater(atMostMiddle, wanted);
+        const M lower = V::And(open, enough);
+        const M raise = V::AndNot(open, enough);
+        const I inRangeBefore = V::Sub(atMost, below);
+        high = V::Select(lower, middle, high);
+        atMost = V::Select(lower, atMostMiddle, atMost);
+        low = V::Select(raise, V::Add(middle, one), low);
+        below = V::Select(raise, atMostMiddle, below);
+        const I inRange = V::Sub(atMost, below);
+        halveNext = V::AndNot(V::Greater(V::Add(inRange, inRange), inRangeBefore), halve);
     }
-    return V::FromKey(low);
+    // The smallest key at or over low, or the largest at or under high.
+    I smallestFromLow = V::SplatI(INT32_MAX);
+    I largestToHigh = V::SplatI(INT32_MIN);
+    for (size_t j = 0; j < frames; ++j) {
+        const I key = V::LoadI(keys + j * V::kLanes);
+        smallestFromLow = V::Min(smallestFromLow, V::Select(V::Greater(low, key), V::SplatI(INT32_MAX), key));
+        largestToHigh = V::Max(largestToHigh, V::Select(V::Greater(key, high), V::SplatI(INT32_MIN), key));
+    }
+    return V::FromKey(V::Select(V::Greater(wanted, below), largestToHigh, smallestFromLow));
 }
 
 template <class V>
@@ -135,8 +188,8 @@ NetworkChannel<V> NetworkFor(size_t frames, std::integer_sequence<int, Frames...
 template <class V>
 void OrderedChannel(const TileJob& job, int channel) {
     const size_t frames = job.frameCount;
-    if (job.method == kMedian && job.medianByNetwork && frames <= kLargestMedianNetwork) {
-        NetworkFor<V>(frames, std::make_integer_sequence<int, static_cast<int>(kLargestMedianNetwork)>{})(job, channel);
+    if (job.method == kMedian && !job.medianBySearch && frames <= V::kLargestMedianNetwork) {
+        NetworkFor<V>(frames, std::make_integer_sequence<int, V::kLargestMedianNetwork>{})(job, channel);
         return;
     }
     ChannelSamples samples = job.samples + static_cast<size_t>(channel) * frames;
@@ -153,7 +206,7 @@ void OrderedChannel(const TileJob& job, int channel) {
             result = Average<V>(samples, frames, column);
             break;
         default:
-            result = RankByBisection<V>(samples, frames, frames / 2, column, job.keys);
+            result = RankBySearch<V>(samples, frames, frames / 2, column, job.keys);
             break;
         }
         Finish<V>(job, channel, column, result);

@@ -267,6 +267,17 @@ TEST_P(FilterRowReference, WideRowsOfEveryPixelType) {
     }
 }
 
+// The median of windows just within and just beyond the widest selection
+// networks (40 frames for SSE2, 64 for the others) and the search beyond.
+TEST_P(FilterRowReference, WindowsAroundTheWidestNetworks) {
+    constexpr SceneShape shape = {1, 20, 1, 2, false};
+    for (int frameCount : {41, 42, 63, 64, 65, 66}) {
+        for (uint32_t variant = 0; variant < 2; ++variant) {
+            ExpectRowsMatchReference(frameCount, 7000u + 10u * static_cast<uint32_t>(frameCount) + variant, shape);
+        }
+    }
+}
+
 // Windows wide enough that a row is filtered in several tiles.
 TEST_P(FilterRowReference, WideWindowsOverSeveralTiles) {
     constexpr SceneShape shape = {40, 120, 1, 1, true};
