@@ -107,6 +107,7 @@ void WriteFrameFile(const std::string& path, const Image& image, const FrameForm
                     const std::vector<float>* extras, OIIO::TypeDesc type) {
     auto output = OIIO::ImageOutput::create(path);
     if (!output) throw OutputError("cannot write " + path + ": " + OIIO::geterror());
+    output->threads(1);  // already on a thread of its own
     const std::vector<int> channels = ChannelsToWrite(format, *output);
     OIIO::ImageSpec spec = OutputSpec(format, channels, type);
     spec.width = image.Width();

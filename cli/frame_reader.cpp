@@ -82,6 +82,7 @@ std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole
     config.attribute("oiio:UnassociatedAlpha", 1);
     auto input = OIIO::ImageInput::open(path, &config);
     if (!input) throw InputError("cannot read " + path + ": " + OIIO::geterror());
+    input->threads(1);
     auto format = std::make_shared<FrameFormat>();
     format->spec = input->spec();
     format->layout = LayoutOf(format->spec);

@@ -44,11 +44,9 @@ void AddRenderOptions(CLI::App& render, RenderOptions& options) {
 }
 
 // Files are decoded and encoded on threads of the program's own, beside the
-// host's filter workers; the image library adds none of its own.
-void ConfigureImageLibrary() {
-    OIIO::attribute("threads", 1);
-    OIIO::attribute("exr_threads", -1);
-}
+// host's filter workers; OpenEXR adds no pool of its own (nor does the image
+// library: each file is opened single-threaded).
+void ConfigureImageLibrary() { OIIO::attribute("exr_threads", -1); }
 
 // Every frame makes and frees images of tens of megabytes. Served from the
 // heap and kept there when freed, their memory is used again frame after
