@@ -6,6 +6,7 @@
 #include "filter/tile_job.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -13,13 +14,14 @@
 namespace taviron {
 namespace {
 
-// The samples of a tile (frames x columns x channels) stay within this many
-// bytes, so that wide windows are filtered from cache.
-constexpr size_t kTileSampleBytes = 256 * 1024;
+// The samples of a tile that are converted into buffers (frames x columns x
+// channels) stay within this many bytes, so that wide windows are filtered
+// from cache; samples read in place from float planes take no buffer.
+constexpr size_t kTileBufferBytes = 256 * 1024;
 constexpr int32_t kWidestTile = 512;
 
-int32_t TileWidthFor(size_t frames) {
-    const size_t fits = kTileSampleBytes / (frames * COLOUR_CHANNELS * sizeof(float));
+int32_t TileWidthFor(size_t convertedFrames) {
+    const size_t fits = kTileBufferBytes / (std::max<size_t>(convertedFrames, 1) * COLOUR_CHANNELS * sizeof(float));
     const size_t columns = std::min<size_t>(fits, kWidestTile) / kTilePadding * kTilePadding;
     return static_cast<int32_t>(std::max<size_t>(columns, kTilePadding));
 }
@@ -56,6 +58,7 @@ public:
 
 private:
     const float* Read(const RowSampling& image, int channel, int32_t x0, int32_t count, float* buffer);
+    void GatherFrame(size_t j, int32_t x0, int32_t count, int32_t padded);
     void WriteTile(int32_t x0, int32_t count);
 
     const RowJob& job_;
@@ -65,12 +68,15 @@ private:
     TileKernel kernel_;
     RowSampling source_;
     std::vector<RowSampling> frames_;
+    // For each frame, its buffers' place among those of the converted
+    // frames, or kInPlace.
+    std::vector<size_t> bufferSlot_;
     std::vector<RowSampling> mask_;  // none or one
     TileJob tile_;
     bool outputInPlace_;
 
     std::vector<const float*> samples_;
-    std::unique_ptr<float[]> sampleBuffers_;  // frames x channels x tile
+    std::unique_ptr<float[]> sampleBuffers_;  // converted frames x channels x tile
     std::unique_ptr<float[]> ownBuffers_;     // source, mask and output of a tile
     std::unique_ptr<float[]> imageRow_;       // a whole row, to gather from
     std::unique_ptr<int32_t[]> columns_;
@@ -86,18 +92,23 @@ RowSampling FrameRow(const RowJob& job, size_t j, int32_t y) {
     return RowSampling(frame, SampleCoordinate(y, shift.y, frame.Height()), shift.x);
 }
 
+constexpr size_t kInPlace = SIZE_MAX;
+
 RowFilter::RowFilter(const RowJob& job, int32_t y)
     : job_(job),
       y_(y),
       frameCount_(job.frameCount),
-      tileWidth_(TileWidthFor(job.frameCount)),
       kernel_(ActiveTileKernel()),
       source_(*job.source, y, 0.0),
       outputInPlace_(job.output->Type() == PixelType::Float) {
-    int32_t widest = job.source->Width();
+    const int32_t width = job.source->Width();
+    int32_t widest = width;
+    size_t converted = 0;
     frames_.reserve(frameCount_);
+    bufferSlot_.reserve(frameCount_);
     for (size_t j = 0; j < frameCount_; ++j) {
         frames_.push_back(FrameRow(job, j, y));
+        bufferSlot_.push_back(frames_.back().InPlaceAlong(Padded(width)) ? kInPlace : converted++);
         widest = std::max(widest, job.frames[j]->Width());
     }
     // A mask of another size is read at the nearest pixel inside it; one
@@ -108,9 +119,10 @@ RowFilter::RowFilter(const RowJob& job, int32_t y)
         widest = std::max(widest, mask->Width());
     }
 
+    tileWidth_ = TileWidthFor(converted);
     const size_t tile = static_cast<size_t>(tileWidth_);
     samples_.resize(frameCount_ * COLOUR_CHANNELS);
-    sampleBuffers_.reset(new float[frameCount_ * COLOUR_CHANNELS * tile]);
+    sampleBuffers_.reset(new float[converted * COLOUR_CHANNELS * tile]);
     ownBuffers_.reset(new float[(2 * COLOUR_CHANNELS + 1) * tile]);
     imageRow_.reset(new float[static_cast<size_t>(widest)]);
     columns_.reset(new int32_t[tile]);
@@ -131,8 +143,28 @@ RowFilter::RowFilter(const RowJob& job, int32_t y)
 }
 
 const float* RowFilter::Read(const RowSampling& image, int channel, int32_t x0, int32_t count, float* buffer) {
-    const TileColumns columns = image.Locate(x0, count, columns_.get());
-    return image.Read(channel, columns, columns_.get(), count, Padded(count), buffer, imageRow_.get());
+    return image.Read(channel, x0, count, Padded(count), buffer, columns_.get(), imageRow_.get());
+}
+
+// Points the tile's samples of frame j at its float planes, or converts them
+// into the frame's buffers.
+void RowFilter::GatherFrame(size_t j, int32_t x0, int32_t count, int32_t padded) {
+    const RowSampling& frame = frames_[j];
+    if (frame.InPlace(x0, padded)) {
+        for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
+            samples_[static_cast<size_t>(channel) * frameCount_ + j] = frame.PlaneRow(channel) + x0;
+        }
+        return;
+    }
+    const size_t tile = static_cast<size_t>(tileWidth_);
+    const TileColumns columns = frame.Locate(x0, count, columns_.get());
+    // Only frames with a buffer slot get here: the others lie in place at
+    // every tile of the row.
+    float* buffers = sampleBuffers_.get() + bufferSlot_[j] * COLOUR_CHANNELS * tile;
+    for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
+        samples_[static_cast<size_t>(channel) * frameCount_ + j] = frame.ReadElsewhere(
+            channel, columns, columns_.get(), count, padded, buffers + channel * tile, imageRow_.get());
+    }
 }
 
 void RowFilter::FilterTile(int32_t x0, int32_t count) {
@@ -141,12 +173,7 @@ void RowFilter::FilterTile(int32_t x0, int32_t count) {
     tile_.columns = count;
     tile_.paddedColumns = padded;
     for (size_t j = 0; j < frameCount_; ++j) {
-        const TileColumns columns = frames_[j].Locate(x0, count, columns_.get());
-        for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
-            const size_t entry = static_cast<size_t>(channel) * frameCount_ + j;
-            samples_[entry] = frames_[j].Read(channel, columns, columns_.get(), count, padded,
-                                              sampleBuffers_.get() + entry * tile, imageRow_.get());
-        }
+        GatherFrame(j, x0, count, padded);
     }
     float* own = ownBuffers_.get();
     for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {

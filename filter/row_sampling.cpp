@@ -12,7 +12,13 @@ RowSampling::RowSampling(const Image& image, int32_t row, double shiftX)
       width_(image.Width()),
       row_(row),
       shiftX_(shiftX),
-      inPlace_(shiftX == 0.0 || std::isnan(shiftX)) {}
+      inPlace_(shiftX == 0.0 || std::isnan(shiftX)) {
+    if (image.Type() == PixelType::Float) {
+        for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
+            floatRows_[channel] = static_cast<const float*>(image.RawRow(channel, row));
+        }
+    }
+}
 
 TileColumns RowSampling::Locate(int32_t x0, int32_t count, int32_t* list) const {
     if (inPlace_ && x0 + count <= width_) {
@@ -26,12 +32,12 @@ TileColumns RowSampling::Locate(int32_t x0, int32_t count, int32_t* list) const 
     return {consecutive, list[0]};
 }
 
-const float* RowSampling::Read(int channel, const TileColumns& columns, const int32_t* list, int32_t count,
-                               int32_t padded, float* buffer, float* row) const {
+const float* RowSampling::ReadElsewhere(int channel, const TileColumns& columns, const int32_t* list,
+                                        int32_t count, int32_t padded, float* buffer, float* row) const {
     if (columns.consecutive) {
         // Padding read from the image itself where the row goes on.
-        if (image_->Type() == PixelType::Float && columns.first + padded <= width_) {
-            return static_cast<const float*>(image_->RawRow(channel, row_)) + columns.first;
+        if (floatRows_[channel] != nullptr && columns.first + padded <= width_) {
+            return floatRows_[channel] + columns.first;
         }
         image_->ReadRow(channel, row_, columns.first, count, buffer);
     } else {

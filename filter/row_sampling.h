@@ -5,6 +5,8 @@
 // otherwise converted to float by the host and gathered.
 #pragma once
 
+#include "filter/pixel_filter.h"
+
 #include <hostsdk/image.h>
 
 #include <cstdint>
@@ -26,15 +28,35 @@ public:
     // and clamped into the image, on the given row of its own.
     RowSampling(const Image& image, int32_t row, double shiftX);
 
+    // Whether the tile of output columns x0 .. x0 + padded - 1 lies in the
+    // image's float planes at those very columns.
+    bool InPlace(int32_t x0, int32_t padded) const {
+        return inPlace_ && floatRows_[0] != nullptr && x0 + padded <= width_;
+    }
+    // Whether every tile of an output row `width` pixels wide does.
+    bool InPlaceAlong(int32_t width) const { return InPlace(0, width); }
+    // The row of a colour plane of a float image.
+    const float* PlaneRow(int channel) const { return floatRows_[channel]; }
+
+    // `padded` floats of one channel for output columns x0 .., the first
+    // `count` as sampled and the rest padding: a pointer into a float plane,
+    // or `buffer` filled. `list` holds at least count columns and `row` the
+    // image's width of floats.
+    const float* Read(int channel, int32_t x0, int32_t count, int32_t padded, float* buffer, int32_t* list,
+                      float* row) const {
+        if (InPlace(x0, padded)) {
+            return floatRows_[channel] + x0;
+        }
+        return ReadElsewhere(channel, Locate(x0, count, list), list, count, padded, buffer, row);
+    }
+
     // The columns of output columns x0 .. x0 + count - 1; fills `list`
     // (count entries) unless they are consecutive.
     TileColumns Locate(int32_t x0, int32_t count, int32_t* list) const;
 
-    // `padded` floats of one channel, the first `count` at the located
-    // columns and the rest padding: a pointer into a float plane, or `buffer`
-    // filled. `row` holds at least the image's width of floats.
-    const float* Read(int channel, const TileColumns& columns, const int32_t* list, int32_t count, int32_t padded,
-                      float* buffer, float* row) const;
+    // As Read, for columns already located.
+    const float* ReadElsewhere(int channel, const TileColumns& columns, const int32_t* list, int32_t count,
+                               int32_t padded, float* buffer, float* row) const;
 
 private:
     const Image* image_;
@@ -44,6 +66,8 @@ private:
     // No displacement (none, or one that is not a number): the column is
     // the output column, clamped.
     bool inPlace_;
+    // The row of each colour plane of a float image, else none.
+    const float* floatRows_[COLOUR_CHANNELS] = {};
 };
 
 }  // namespace taviron
