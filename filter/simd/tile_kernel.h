@@ -102,10 +102,10 @@ typename V::I CountAbove(const int32_t* keys, size_t frames, typename V::I middl
 // ends of the range, so that a good one leaves the wanted key the first or
 // last of its range, which one more pass then finds; where a guess did not
 // halve the keys in range the next one halves the key range instead, so no
-// lane takes more than about 64 passes whatever its samples. The work per sample
-// does not grow with the window. `keys` holds the keys of this column
-// vector, frame after frame. Only which keys are counted depends on the
-// float arithmetic of the guesses, never the key found.
+// lane takes more than about 64 passes whatever its samples. The work per
+// sample does not grow with the window. `keys` holds the keys of this
+// column vector, frame after frame. The float arithmetic of the guesses
+// decides only which keys are counted, never the key found.
 template <class V>
 typename V::F RankBySearch(ChannelSamples samples, size_t frames, size_t rank, int32_t column, int32_t* keys) {
     using I = typename V::I;
@@ -128,7 +128,8 @@ typename V::F RankBySearch(ChannelSamples samples, size_t frames, size_t rank, i
     M halveNext = V::Greater(zero, zero);  // none
     for (;;) {
         // Found where the wanted key is the first or the last in range.
-        const M open = V::And(V::Greater(high, low), V::And(V::Greater(wanted, below), V::Greater(atMost, wantedPlusOne)));
+        const M open =
+            V::And(V::Greater(high, low), V::And(V::Greater(wanted, below), V::Greater(atMost, wantedPlusOne)));
         if (!V::Any(open)) {
             break;
         }
