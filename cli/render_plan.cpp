@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
-#include <regex>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -40,12 +40,24 @@ WindowOffsets WindowOf(double framesValue, double directionValue) {
 }
 
 std::vector<int> ParseRange(const std::string& text) {
-    static const std::regex range(R"((-?\d{1,9})(?:-(-?\d{1,9}))?)");
-    std::smatch match;
-    if (!std::regex_match(text, match, range))
-        throw UsageError("--range takes FIRST-LAST (e.g. 1001-1100), not \"" + text + "\"");
-    const int first = std::stoi(match[1].str());
-    const int last = match[2].matched ? std::stoi(match[2].str()) : first;
+    const auto usage = [&] { return UsageError("--range takes FIRST-LAST (e.g. 1001-1100), not \"" + text + "\""); };
+    // A frame number at `text[at]`, which may carry a minus sign.
+    const auto number = [&](size_t& at) {
+        const size_t start = at;
+        if (at < text.size() && text[at] == '-') ++at;
+        const size_t digits = at;
+        while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at;
+        if (at == digits || at - digits > 9) throw usage();
+        return std::stoi(text.substr(start, at - start));
+    };
+    size_t at = 0;
+    const int first = number(at);
+    int last = first;
+    if (at < text.size()) {
+        if (text[at] != '-') throw usage();
+        last = number(++at);
+        if (at != text.size()) throw usage();
+    }
     if (last < first) throw UsageError("--range " + text + " ends before it starts");
     std::vector<int> frames;
     for (long long frame = first; frame <= last; ++frame) frames.push_back(static_cast<int>(frame));

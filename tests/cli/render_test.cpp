@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <fstream>
-#include <regex>
 
 namespace {
 
@@ -51,9 +50,10 @@ protected:
     }
 
     static int FramesRead(const std::string& summary) {
-        std::smatch match;
-        const std::regex read(R"((\d+) input frames read from disk)");
-        return std::regex_search(summary, match, read) ? std::stoi(match[1].str()) : -1;
+        const size_t end = summary.find(" input frames read from disk");
+        if (end == std::string::npos) return -1;
+        const size_t start = summary.rfind(' ', end - 1);
+        return std::stoi(summary.substr(start + 1, end - start - 1));
     }
 
     static constexpr int kWidth = 7;
