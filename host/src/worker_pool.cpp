@@ -28,7 +28,7 @@ WorkerPool::WorkerPool() : threadCount_(std::max(1u, std::thread::hardware_concu
 void WorkerPool::SetThreadCount(unsigned count) {
     std::lock_guard<std::mutex> lock(mutex_);
     threadCount_ = std::max(1u, count);
-    wake_.notify_all();  // threads beyond the new count retire
+    wake_.notify_all();  // threads beyond the new count go idle
 }
 
 unsigned WorkerPool::ThreadCount() {
@@ -62,7 +62,8 @@ void WorkerPool::Run(long count, const ChunkWork& work) {
 void WorkerPool::StartThreads() {
     while (poolThreads_ + 1 < threadCount_) {
         try {
-            std::thread([this] { WorkerMain(); }).detach();
+            const unsigned index = poolThreads_;
+            std::thread([this, index] { WorkerMain(index); }).detach();
         } catch (const std::system_error&) {
             return;  // the threads there are, and the caller, do the work
         }
@@ -70,14 +71,13 @@ void WorkerPool::StartThreads() {
     }
 }
 
-void WorkerPool::WorkerMain() {
+// Pool thread `index` works while the wanted count includes it, and idles
+// otherwise. Threads never exit: a thread ending while the process ends gets
+// the whole process killed on some systems.
+void WorkerPool::WorkerMain(unsigned index) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return !queue_.empty() || poolThreads_ + 1 > threadCount_; });
-        if (poolThreads_ + 1 > threadCount_) {
-            --poolThreads_;
-            return;
-        }
+        wake_.wait(lock, [this, index] { return !queue_.empty() && index + 1 < threadCount_; });
         // Runs take turns, so that concurrent requests all progress.
         Job& job = *queue_.front();
         queue_.pop_front();

@@ -29,7 +29,7 @@ private:
 
     WorkerPool();
     void StartThreads();
-    void WorkerMain();
+    void WorkerMain(unsigned index);
     bool TakeChunk(Job& job, long& chunk);
     void RunChunk(Job& job, long chunk, std::unique_lock<std::mutex>& lock);
     void Withdraw(Job& job);
@@ -38,5 +38,5 @@ private:
     std::condition_variable wake_;
     std::deque<Job*> queue_;  // runs with chunks not yet handed out
     unsigned threadCount_;    // wanted, counting the caller
-    unsigned poolThreads_ = 0;
+    unsigned poolThreads_ = 0;  // started; they never exit
 };
