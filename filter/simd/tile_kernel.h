@@ -79,20 +79,25 @@ typename V::F MedianByNetwork(ChannelSamples samples, int32_t column) {
 }
 
 // How many of the tile's keys of this column vector lie above `middle`, per
-// lane; two counts side by side so that the adds do not wait on each other.
+// lane; four counts side by side so that the adds do not wait on each other.
 template <class V>
 typename V::I CountAbove(const int32_t* keys, size_t frames, typename V::I middle) {
-    typename V::I even = V::SplatI(0);
-    typename V::I odd = V::SplatI(0);
+    typename V::I count0 = V::SplatI(0);
+    typename V::I count1 = V::SplatI(0);
+    typename V::I count2 = V::SplatI(0);
+    typename V::I count3 = V::SplatI(0);
     size_t j = 0;
-    for (; j + 1 < frames; j += 2) {
-        even = V::CountWhere(even, V::Greater(V::LoadI(keys + j * V::kLanes), middle));
-        odd = V::CountWhere(odd, V::Greater(V::LoadI(keys + (j + 1) * V::kLanes), middle));
+    for (; j + 4 <= frames; j += 4) {
+        const int32_t* four = keys + j * V::kLanes;
+        count0 = V::CountWhere(count0, V::Greater(V::LoadI(four), middle));
+        count1 = V::CountWhere(count1, V::Greater(V::LoadI(four + V::kLanes), middle));
+        count2 = V::CountWhere(count2, V::Greater(V::LoadI(four + 2 * V::kLanes), middle));
+        count3 = V::CountWhere(count3, V::Greater(V::LoadI(four + 3 * V::kLanes), middle));
     }
-    if (j < frames) {
-        even = V::CountWhere(even, V::Greater(V::LoadI(keys + j * V::kLanes), middle));
+    for (; j < frames; ++j) {
+        count0 = V::CountWhere(count0, V::Greater(V::LoadI(keys + j * V::kLanes), middle));
     }
-    return V::Add(even, odd);
+    return V::Add(V::Add(count0, count1), V::Add(count2, count3));
 }
 
 // The key of rank `rank` per lane (the one an ascending sort puts there), by
