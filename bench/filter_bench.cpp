@@ -133,8 +133,13 @@ void RegisterMedianSelect() {
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::AddCustomContext("kernel_path", taviron::KernelPathName(taviron::ActiveKernelPath()));
-    benchmark::AddCustomContext("frames", "1920x1080 float RGBA noise; " + std::to_string(bench::kPoolFrames) +
-                                              " distinct frames, wider windows reuse them");
+    benchmark::AddCustomContext(
+        "frames", "1920x1080 float RGBA noise, " + std::to_string(bench::kPoolFrames) +
+                      " distinct frames; a wider window reuses them (its frame k is pool frame k mod " +
+                      std::to_string(bench::kPoolFrames) +
+                      "), so its floor re-reads each from memory while the filter finds most rows in cache");
+    benchmark::AddCustomContext("ratios", "x_floor: time over the floor on as many threads; ref_speedup: the "
+                                          "one-thread reference's time over this one");
     for (int frames : kWindows) {
         RegisterWindow(frames);
     }
