@@ -19,6 +19,18 @@ constexpr float FltPixel::*kChannelFields[CHANNEL_COUNT] = {&FltPixel::B, &FltPi
 inline float UnitFromUInt8(uint8_t value) { return value / 255.0f; }
 inline float UnitFromUInt16(uint16_t value) { return value / 65535.0f; }
 
+// The same quotients looked up: rows of 8-bit samples are converted for
+// every frame of a filter's window, and a division per sample dominated.
+const float* UInt8Units() {
+    static const struct Table {
+        Table() {
+            for (int value = 0; value < 256; ++value) unit[value] = UnitFromUInt8(static_cast<uint8_t>(value));
+        }
+        float unit[256];
+    } table;
+    return table.unit;
+}
+
 // Clamped to 0..1 (NaN to 0), scaled to 0..maximum, rounded to nearest.
 template <typename Int>
 Int IntFromUnit(float value) {
@@ -182,7 +194,8 @@ void Image::ReadRow(int channel, int32_t y, int32_t x, int32_t count, float* out
     switch (type_) {
         case PixelType::UInt8: {
             const uint8_t* in = row + x;
-            for (int32_t i = 0; i < count; ++i) out[i] = UnitFromUInt8(in[i]);
+            const float* units = UInt8Units();
+            for (int32_t i = 0; i < count; ++i) out[i] = units[in[i]];
             return;
         }
         case PixelType::UInt16: {
