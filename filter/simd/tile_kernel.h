@@ -104,8 +104,8 @@ typename V::I CountAbove(const int32_t* keys, size_t frames, typename V::I middl
 // narrowing a range of keys [low, high] that holds it: `below` keys lie
 // under low and `atMost` keys at or under high. Each pass counts the keys at
 // or under one guess. The guess is interpolated between the values at the
-// ends of the range, so that a good one leaves the wanted key the first or
-// last of its range, which one more pass then finds; where a guess did not
+// ends of the range, so that a good one leaves the wanted key among the two
+// first or last of its range, which one more pass then finds; where a guess did not
 // halve the keys in range the next one halves the key range instead, so no
 // lane takes more than about 64 passes whatever its samples. The work per
 // sample does not grow with the window. `keys` holds the keys of this
@@ -127,14 +127,14 @@ typename V::F RankBySearch(ChannelSamples samples, size_t frames, size_t rank, i
     const I one = V::SplatI(1);
     const I count = V::SplatI(static_cast<int32_t>(frames));
     const I wanted = V::SplatI(static_cast<int32_t>(rank));
-    const I wantedPlusOne = V::Add(wanted, one);
+    const I wantedPlusTwo = V::Add(wanted, V::SplatI(2));
     I below = zero;
     I atMost = count;
     M halveNext = V::Greater(zero, zero);  // none
     for (;;) {
         // Found where the wanted key is the first or the last in range.
-        const M open =
-            V::And(V::Greater(high, low), V::And(V::Greater(wanted, below), V::Greater(atMost, wantedPlusOne)));
+        const M open = V::And(V::Greater(high, low),
+                              V::And(V::Greater(wanted, V::Add(below, one)), V::Greater(atMost, wantedPlusTwo)));
         if (!V::Any(open)) {
             break;
         }
@@ -163,15 +163,30 @@ typename V::F RankBySearch(ChannelSamples samples, size_t frames, size_t rank, i
         const I inRange = V::Sub(atMost, below);
         halveNext = V::AndNot(V::Greater(V::Add(inRange, inRange), inRangeBefore), halve);
     }
-    // The smallest key at or over low, or the largest at or under high.
-    I smallestFromLow = V::SplatI(INT32_MAX);
-    I largestToHigh = V::SplatI(INT32_MIN);
+    // The two smallest keys at or over low and the two largest at or under
+    // high, ties counted.
+    I smallest = V::SplatI(INT32_MAX);
+    I secondSmallest = smallest;
+    I largest = V::SplatI(INT32_MIN);
+    I secondLargest = largest;
     for (size_t j = 0; j < frames; ++j) {
         const I key = V::LoadI(keys + j * V::kLanes);
-        smallestFromLow = V::Min(smallestFromLow, V::Select(V::Greater(low, key), V::SplatI(INT32_MAX), key));
-        largestToHigh = V::Max(largestToHigh, V::Select(V::Greater(key, high), V::SplatI(INT32_MIN), key));
+        const I fromLow = V::Select(V::Greater(low, key), V::SplatI(INT32_MAX), key);
+        secondSmallest = V::Min(secondSmallest, V::Max(smallest, fromLow));
+        smallest = V::Min(smallest, fromLow);
+        const I toHigh = V::Select(V::Greater(key, high), V::SplatI(INT32_MIN), key);
+        secondLargest = V::Max(secondLargest, V::Min(largest, toHigh));
+        largest = V::Max(largest, toHigh);
     }
-    return V::FromKey(V::Select(V::Greater(wanted, below), largestToHigh, smallestFromLow));
+    // Where the wanted key stands from the bottom and from the top of the
+    // range; a range of one key value is found from the bottom too.
+    const I fromBottom = V::Sub(wanted, below);
+    const I fromTop = V::Sub(V::Sub(atMost, one), wanted);
+    const M secondFromBottom = V::AndNot(V::Greater(fromBottom, zero), V::Greater(fromBottom, one));
+    const M nearTop = V::AndNot(V::Greater(fromBottom, one), V::Greater(fromTop, one));
+    I found = V::Select(secondFromBottom, secondSmallest, smallest);
+    found = V::Select(nearTop, V::Select(V::Greater(fromTop, zero), secondLargest, largest), found);
+    return V::FromKey(found);
 }
 
 template <class V>
