@@ -12,6 +12,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Wider than any frame number needs; keeps every padded number distinct.
+constexpr size_t MaxPadding = 16;
+
 struct FrameField {
     size_t position = std::string::npos;
     size_t length = 0;
@@ -25,7 +28,9 @@ FrameField FindFrameField(const std::string& text) {
     for (auto it = std::sregex_iterator(text.begin(), text.end(), printfField); it != std::sregex_iterator(); ++it) {
         field.position = static_cast<size_t>(it->position());
         field.length = static_cast<size_t>(it->length());
-        field.padding = (*it)[1].length() > 0 ? std::stoi((*it)[1].str()) : 0;
+        field.padding = -1;  // checked below, once the field is known
+        const std::string width = (*it)[1].str();
+        if (width.size() <= 2) field.padding = width.empty() ? 0 : std::stoi(width);
     }
     const size_t lastHash = text.rfind('#');
     if (lastHash != std::string::npos && (field.position == std::string::npos || lastHash > field.position)) {
@@ -50,6 +55,10 @@ FramePattern::FramePattern(std::string text) : text_(std::move(text)) {
     if (text_.empty()) throw UsageError("an empty file name was given");
     const FrameField field = FindFrameField(text_);
     if (field.position == std::string::npos) return;
+    if (field.padding < 0 || static_cast<size_t>(field.padding) > MaxPadding) {
+        throw UsageError("the frame number field of \"" + text_ + "\" pads to more than " +
+                         std::to_string(MaxPadding) + " digits");
+    }
     sequence_ = true;
     prefix_ = text_.substr(0, field.position);
     suffix_ = text_.substr(field.position + field.length);

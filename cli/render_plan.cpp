@@ -59,6 +59,11 @@ std::vector<int> ParseRange(const std::string& text) {
         if (at != text.size()) throw usage();
     }
     if (last < first) throw UsageError("--range " + text + " ends before it starts");
+    // Far beyond any shot; a typo should not make the frame list take gigabytes.
+    constexpr long long MaxFrames = 1000000;
+    if (static_cast<long long>(last) - first + 1 > MaxFrames) {
+        throw UsageError("--range " + text + " spans more than " + std::to_string(MaxFrames) + " frames");
+    }
     std::vector<int> frames;
     for (long long frame = first; frame <= last; ++frame) frames.push_back(static_cast<int>(frame));
     return frames;

@@ -51,6 +51,10 @@ TEST_F(RenderErrorTest, BadValuesAreUsageErrorsNamingTheValue) {
     ExpectFailure(Render({"--frames", "300"}), 1, "--frames");
     ExpectFailure(Render({"--channels", "rgbz"}), 1, "rgbz");
     ExpectFailure(Render({"--range", "9-2"}), 1, "9-2");
+    ExpectFailure(Render({"--range", "1-400000000"}), 1, "1-400000000");
+    ExpectFailure(RunTaviron({"render", "-i", dir / "plate.%040d.png", "-o", dir / "out.####.png"}), 1, "%040d");
+    ExpectFailure(RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "out.%99999999999d.png"}), 1,
+                  "%99999999999d");
     ExpectFailure(Render({"--depth", "12"}), 1, "12");
     EXPECT_EQ(RunTaviron({"render", "-i", dir / "plate.####.png"}).status, 1);  // no output
     EXPECT_EQ(RunTaviron({"frobnicate"}).status, 1);
