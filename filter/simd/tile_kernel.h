@@ -78,39 +78,51 @@ typename V::F MedianByNetwork(ChannelSamples samples, int32_t column) {
     return V::FromKey(keys[Frames / 2]);
 }
 
-// How many of the tile's keys of this column vector lie above `middle`, per
-// lane; four counts side by side so that the adds do not wait on each other.
+// How the tile's keys of this column vector fall about `middle`, per lane:
+// how many lie above it, the largest at or under it and the smallest above.
 template <class V>
-typename V::I CountAbove(const int32_t* keys, size_t frames, typename V::I middle) {
-    typename V::I count0 = V::SplatI(0);
-    typename V::I count1 = V::SplatI(0);
-    typename V::I count2 = V::SplatI(0);
-    typename V::I count3 = V::SplatI(0);
+struct Split {
+    typename V::I above;
+    typename V::I largestAtMost;
+    typename V::I smallestAbove;
+};
+
+template <class V>
+void TakeKey(Split<V>& split, typename V::I key, typename V::I middle) {
+    const typename V::M isAbove = V::Greater(key, middle);
+    split.above = V::CountWhere(split.above, isAbove);
+    split.largestAtMost = V::MaxWhere(split.largestAtMost, V::Not(isAbove), key);
+    split.smallestAbove = V::MinWhere(split.smallestAbove, isAbove, key);
+}
+
+template <class V>
+Split<V> SplitAt(const int32_t* keys, size_t frames, typename V::I middle) {
+    // Even and odd frames apart, so that no operation waits on the last.
+    Split<V> even = {V::SplatI(0), V::SplatI(INT32_MIN), V::SplatI(INT32_MAX)};
+    Split<V> odd = even;
     size_t j = 0;
-    for (; j + 4 <= frames; j += 4) {
-        const int32_t* four = keys + j * V::kLanes;
-        count0 = V::CountWhere(count0, V::Greater(V::LoadI(four), middle));
-        count1 = V::CountWhere(count1, V::Greater(V::LoadI(four + V::kLanes), middle));
-        count2 = V::CountWhere(count2, V::Greater(V::LoadI(four + 2 * V::kLanes), middle));
-        count3 = V::CountWhere(count3, V::Greater(V::LoadI(four + 3 * V::kLanes), middle));
+    for (; j + 2 <= frames; j += 2) {
+        TakeKey<V>(even, V::LoadI(keys + j * V::kLanes), middle);
+        TakeKey<V>(odd, V::LoadI(keys + (j + 1) * V::kLanes), middle);
     }
-    for (; j < frames; ++j) {
-        count0 = V::CountWhere(count0, V::Greater(V::LoadI(keys + j * V::kLanes), middle));
+    if (j < frames) {
+        TakeKey<V>(even, V::LoadI(keys + j * V::kLanes), middle);
     }
-    return V::Add(V::Add(count0, count1), V::Add(count2, count3));
+    return {V::Add(even.above, odd.above), V::Max(even.largestAtMost, odd.largestAtMost),
+            V::Min(even.smallestAbove, odd.smallestAbove)};
 }
 
 // The key of rank `rank` per lane (the one an ascending sort puts there), by
 // narrowing a range of keys [low, high] that holds it: `below` keys lie
-// under low and `atMost` keys at or under high. Each pass counts the keys at
-// or under one guess. The guess is interpolated between the values at the
-// ends of the range, so that a good one leaves the wanted key among the two
-// first or last of its range, which one more pass then finds; where a guess did not
-// halve the keys in range the next one halves the key range instead, so no
-// lane takes more than about 64 passes whatever its samples. The work per
-// sample does not grow with the window. `keys` holds the keys of this
-// column vector, frame after frame. The float arithmetic of the guesses
-// decides only which keys are counted, never the key found.
+// under low and `atMost` keys at or under high, and both ends are keys. Each
+// pass splits the keys at one guess, interpolated between the values at the
+// ends, so that a good one leaves the wanted key among the two first or
+// last of its range, which one more pass then finds, or alone with its ties.
+// Where a guess did not halve the keys in range the next one halves the key
+// range instead, so no lane takes more than about 64 passes whatever its
+// samples. The work per sample does not grow with the window. `keys` holds
+// the keys of this column vector, frame after frame. The float arithmetic
+// of the guesses decides only which keys are counted, never the key found.
 template <class V>
 typename V::F RankBySearch(ChannelSamples samples, size_t frames, size_t rank, int32_t column, int32_t* keys) {
     using I = typename V::I;
@@ -151,14 +163,17 @@ typename V::F RankBySearch(ChannelSamples samples, size_t frames, size_t rank, i
         const M halve = V::Or(halveNext, V::Greater(zero, range));
         const I middle = V::Select(halve, V::Add(low, V::HalveUnsigned(range)), guess);
 
-        const I atMostMiddle = V::Sub(count, CountAbove<V>(keys, frames, middle));
+        const Split<V> split = SplitAt<V>(keys, frames, middle);
+        const I atMostMiddle = V::Sub(count, split.above);
         const M enough = V::Greater(atMostMiddle, wanted);
         const M lower = V::And(open, enough);
         const M raise = V::AndNot(open, enough);
         const I inRangeBefore = V::Sub(atMost, below);
-        high = V::Select(lower, middle, high);
+        // The ends move onto the keys either side of the guess, so that a
+        // range of tied keys closes at once.
+        high = V::Select(lower, split.largestAtMost, high);
         atMost = V::Select(lower, atMostMiddle, atMost);
-        low = V::Select(raise, V::Add(middle, one), low);
+        low = V::Select(raise, split.smallestAbove, low);
         below = V::Select(raise, atMostMiddle, below);
         const I inRange = V::Sub(atMost, below);
         halveNext = V::AndNot(V::Greater(V::Add(inRange, inRange), inRangeBefore), halve);

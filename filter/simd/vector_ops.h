@@ -69,10 +69,13 @@ struct VecSse2 {
     static I Sub(I a, I b) { return _mm_sub_epi32(a, b); }
     static I HalveUnsigned(I a) { return _mm_srli_epi32(a, 1); }
     static I CountWhere(I count, M m) { return _mm_sub_epi32(count, m); }
+    static I MinWhere(I best, M m, I a) { return Select(m, Min(best, a), best); }
+    static I MaxWhere(I best, M m, I a) { return Select(m, Max(best, a), best); }
     static bool Any(M m) { return _mm_movemask_epi8(m) != 0; }
     static M And(M a, M b) { return _mm_and_si128(a, b); }
     static M AndNot(M keep, M drop) { return _mm_andnot_si128(drop, keep); }
     static M Or(M a, M b) { return _mm_or_si128(a, b); }
+    static M Not(M m) { return _mm_xor_si128(m, _mm_set1_epi32(-1)); }
     static F ToFloat(I a) { return _mm_cvtepi32_ps(a); }
     static I Truncate(F a) { return _mm_cvttps_epi32(a); }
 
@@ -118,10 +121,13 @@ struct VecAvx2 {
     static I Sub(I a, I b) { return _mm256_sub_epi32(a, b); }
     static I HalveUnsigned(I a) { return _mm256_srli_epi32(a, 1); }
     static I CountWhere(I count, M m) { return _mm256_sub_epi32(count, m); }
+    static I MinWhere(I best, M m, I a) { return Select(m, Min(best, a), best); }
+    static I MaxWhere(I best, M m, I a) { return Select(m, Max(best, a), best); }
     static bool Any(M m) { return !_mm256_testz_si256(m, m); }
     static M And(M a, M b) { return _mm256_and_si256(a, b); }
     static M AndNot(M keep, M drop) { return _mm256_andnot_si256(drop, keep); }
     static M Or(M a, M b) { return _mm256_or_si256(a, b); }
+    static M Not(M m) { return _mm256_xor_si256(m, _mm256_set1_epi32(-1)); }
     static F ToFloat(I a) { return _mm256_cvtepi32_ps(a); }
     static I Truncate(F a) { return _mm256_cvttps_epi32(a); }
 
@@ -166,6 +172,9 @@ struct VecAvx512 {
     static I Sub(I a, I b) { return _mm512_sub_epi32(a, b); }
     static I HalveUnsigned(I a) { return _mm512_srli_epi32(a, 1); }
     static I CountWhere(I count, M m) { return _mm512_mask_add_epi32(count, m, count, _mm512_set1_epi32(1)); }
+    static I MinWhere(I best, M m, I a) { return _mm512_mask_min_epi32(best, m, best, a); }
+    static I MaxWhere(I best, M m, I a) { return _mm512_mask_max_epi32(best, m, best, a); }
+    static M Not(M m) { return _mm512_knot(m); }
     static bool Any(M m) { return m != 0; }
     static M And(M a, M b) { return _mm512_kand(a, b); }
     static M AndNot(M keep, M drop) { return _mm512_kandn(drop, keep); }
