@@ -267,8 +267,8 @@ TEST_P(FilterRowReference, WideRowsOfEveryPixelType) {
     }
 }
 
-// The median of windows just within and just beyond the widest selection
-// networks (40 frames for SSE2, 64 for the others) and the search beyond.
+// The median of windows around the widest selection networks (64 frames)
+// and of those the search takes, where a tie of many keys is common.
 TEST_P(FilterRowReference, WindowsAroundTheWidestNetworks) {
     constexpr SceneShape shape = {1, 20, 1, 2, false};
     for (int frameCount : {41, 42, 63, 64, 65, 66}) {
