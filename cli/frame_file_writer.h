@@ -6,6 +6,7 @@
 
 #include "decoded_frame.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,29 @@
 // for pictures made in memory.
 FrameFormat EightBitFormat(int width, int height, int channels);
 
-// `type` is the file's pixel type (UNKNOWN: the format's own). `extras` are
-// the extra channels of the frame the image was made from. Throws an output
-// error naming the file.
+// A frame on its way to a file: its pixels already in the file's channels
+// and sample type, so that the host image can go before the slow part, the
+// compression.
+class PendingFrameFile {
+public:
+    // `type` is the file's pixel type (UNKNOWN: the format's own). `extras`
+    // are the extra channels of the frame the image was made from. Throws an
+    // output error naming the file.
+    PendingFrameFile(const std::string& path, const Image& image, const FrameFormat& format,
+                     const std::vector<float>* extras, OIIO::TypeDesc type);
+
+    // Compresses the file under a temporary name and renames it into place.
+    // Throws an output error naming the file.
+    void Write();
+
+private:
+    std::string path_;
+    std::unique_ptr<OIIO::ImageOutput> output_;
+    OIIO::ImageSpec spec_;
+    OIIO::TypeDesc pixelType_;
+    std::vector<unsigned char> pixels_;
+};
+
+// Prepares and writes in one go.
 void WriteFrameFile(const std::string& path, const Image& image, const FrameFormat& format,
                     const std::vector<float>* extras, OIIO::TypeDesc type);

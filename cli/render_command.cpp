@@ -12,12 +12,17 @@
 
 #include <hostsdk/request.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
-constexpr size_t kFramesWaitingToBeWritten = 3;
+constexpr size_t kFramesWaitingToBeWritten = 1;
+
+// One writer per core: compressing a frame takes longer than filtering it.
+size_t WriterCount() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 // A sequence and the cache that holds its decoded frames.
 struct Clip {
@@ -109,13 +114,17 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     }
     Output& result = session.OutputWithID("Output");
 
-    WriteQueue writer(kFramesWaitingToBeWritten);
+    // Frames wait for a writer in the file's own type: a finished host image
+    // goes before its file is compressed. A frame is filtered only when there
+    // is room for it, so none is held while the writers are busy.
+    WriteQueue writer(WriterCount(), kFramesWaitingToBeWritten);
     Progress progress(frames.size(), !options.quiet && StandardErrorIsTerminal());
     size_t skipped = 0;
     for (size_t i = 0; i < frames.size(); ++i) {
         const int frame = frames[i];
         const bool hasNext = i + 1 < frames.size();
         const int next = hasNext ? frames[i + 1] : frame;
+        writer.WaitForRoom();
         clip.cache->Hold(frame + window.first, frame + window.last);
         if (hasNext) clip.cache->Prefetch(next + window.first, next + window.last);
         const auto current = clip.cache->Get(frame);
@@ -131,8 +140,10 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
             ++skipped;
             continue;
         }
-        Ref<Image> filtered = FilterFrame(session.Tool(), result, frame, clip, mask ? &*mask : nullptr);
-        writer.Push({output.PathOf(frame), std::move(filtered), current->format, current->extras, outputType});
+        auto file = std::make_unique<PendingFrameFile>(
+            output.PathOf(frame), *FilterFrame(session.Tool(), result, frame, clip, mask ? &*mask : nullptr),
+            *current->format, current->extras.get(), outputType);
+        writer.Push(std::move(file));
         clip.cache->Trim();
         progress.FrameDone(frame);
     }

@@ -1,59 +1,72 @@
 #include "write_queue.h"
 
-#include "frame_file_writer.h"
-
-WriteQueue::WriteQueue(size_t capacity) : capacity_(capacity), writer_([this] { WriteLoop(); }) {}
+WriteQueue::WriteQueue(size_t writers, size_t capacity) : capacity_(capacity) {
+    for (size_t i = 0; i < writers; ++i) writers_.emplace_back([this] { WriteLoop(); });
+}
 
 WriteQueue::~WriteQueue() {
+    std::deque<std::unique_ptr<PendingFrameFile>> dropped;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
-        jobs_.clear();
+        dropped.swap(files_);
     }
     changed_.notify_all();
-    writer_.join();
+    for (std::thread& writer : writers_) writer.join();
 }
 
-void WriteQueue::Push(WriteJob job) {
+void WriteQueue::WaitForRoom() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return jobs_.size() < capacity_ || error_; });
-    RethrowError();
-    jobs_.push_back(std::move(job));
+    WaitForRoom(lock);
+}
+
+void WriteQueue::Push(std::unique_ptr<PendingFrameFile> file) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    WaitForRoom(lock);
+    files_.push_back(std::move(file));
     changed_.notify_all();
+}
+
+void WriteQueue::WaitForRoom(std::unique_lock<std::mutex>& lock) {
+    changed_.wait(lock, [this] { return files_.size() < capacity_ || error_; });
+    if (error_) std::rethrow_exception(error_);
 }
 
 void WriteQueue::Finish() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return (jobs_.empty() && !writing_) || error_; });
-    RethrowError();
-}
-
-void WriteQueue::RethrowError() {
+    changed_.wait(lock, [this] { return (files_.empty() && writing_ == 0) || error_; });
     if (error_) std::rethrow_exception(error_);
 }
 
 void WriteQueue::WriteLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
-        changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+        changed_.wait(lock, [this] { return stopping_ || !files_.empty(); });
         if (stopping_) return;
-        WriteJob job = std::move(jobs_.front());
-        jobs_.pop_front();
-        writing_ = true;
+        std::unique_ptr<PendingFrameFile> file = std::move(files_.front());
+        files_.pop_front();
+        ++writing_;
+        changed_.notify_all();  // room for the next frame
         lock.unlock();
         std::exception_ptr error;
         try {
-            WriteFrameFile(job.path, *job.image, *job.format, job.extras.get(), job.type);
+            file->Write();
         } catch (...) {
             error = std::current_exception();
         }
-        job = WriteJob{};  // frees the frame outside the lock
+        file.reset();  // frees the pixels outside the lock
+        std::deque<std::unique_ptr<PendingFrameFile>> dropped;
         lock.lock();
-        writing_ = false;
+        --writing_;
         if (error && !error_) {
             error_ = error;
-            jobs_.clear();
+            dropped.swap(files_);
         }
         changed_.notify_all();
+        if (!dropped.empty()) {
+            lock.unlock();
+            dropped.clear();  // their temporary files go outside the lock
+            lock.lock();
+        }
     }
 }
