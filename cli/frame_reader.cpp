@@ -49,6 +49,14 @@ float SampleAsFloat(PixelType type, const unsigned char* sample) {
     return value;
 }
 
+// Channel `c` of a row of `channels` interleaved samples into a plane row;
+// typed, so that a sample is a move, not a call.
+template <typename Sample>
+void SpreadChannel(const unsigned char* row, size_t channels, size_t c, size_t width, void* plane) {
+    auto* out = static_cast<Sample*>(plane);
+    for (size_t x = 0; x < width; ++x) std::memcpy(out + x, row + (x * channels + c) * sizeof(Sample), sizeof(Sample));
+}
+
 // Spreads rows [firstRow, endRow) of interleaved samples, `pixels` holding
 // the first of them, into the image's planes and the extra channels.
 void Deinterleave(const unsigned char* pixels, int32_t firstRow, int32_t endRow, const ChannelLayout& layout,
@@ -68,9 +76,12 @@ void Deinterleave(const unsigned char* pixels, int32_t firstRow, int32_t endRow,
                     out[x * extraCount] = SampleAsFloat(image.Type(), row + (x * channels + c) * sampleBytes);
                 continue;
             }
-            auto* out = static_cast<unsigned char*>(image.RawRow(plane, y));
-            for (size_t x = 0; x < width; ++x)
-                std::memcpy(out + x * sampleBytes, row + (x * channels + c) * sampleBytes, sampleBytes);
+            void* out = image.RawRow(plane, y);
+            switch (sampleBytes) {
+            case 1: SpreadChannel<uint8_t>(row, channels, c, width, out); break;
+            case 2: SpreadChannel<uint16_t>(row, channels, c, width, out); break;
+            default: SpreadChannel<float>(row, channels, c, width, out); break;
+            }
         }
     }
 }
@@ -81,7 +92,7 @@ std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
     auto input = OIIO::ImageInput::open(path, &config);
-    if (!input) throw InputError("cannot read " + path + ": " + OIIO::geterror());
+    if (!input) throw InputError("cannot read " + path + ": " + OneLine(OIIO::geterror()));
     input->threads(1);
     auto format = std::make_shared<FrameFormat>();
     format->spec = input->spec();
@@ -102,7 +113,7 @@ std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole
         const int32_t end = std::min(spec.height, first + kStripRows);
         if (!input->read_scanlines(0, 0, spec.y + first, spec.y + end, 0, 0, spec.nchannels, TypeDescOf(type),
                                    strip.data()))
-            throw InputError("cannot read " + path + ": " + input->geterror());
+            throw InputError("cannot read " + path + ": " + OneLine(input->geterror()));
         Deinterleave(strip.data(), first, end, format->layout, image, *extras);
     }
     if (format->layout.gray) {
