@@ -20,3 +20,11 @@ private:
 inline CliError UsageError(const std::string& message) { return {ExitStatus::Usage, message}; }
 inline CliError InputError(const std::string& message) { return {ExitStatus::Input, message}; }
 inline CliError OutputError(const std::string& message) { return {ExitStatus::Output, message}; }
+
+// A library's message of several lines, e.g. a general reason and then the
+// format's own, as one line for ours.
+inline std::string OneLine(std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) text.replace(at, 1, "; ");
+    return text;
+}
