@@ -1,11 +1,13 @@
 #include "frame_file_writer.h"
 
+#include "checked_output_file.h"
 #include "errors.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include <OpenImageIO/filesystem.h>
 
@@ -142,11 +144,17 @@ PendingFrameFile::PendingFrameFile(const std::string& path, const Image& image, 
 
 void PendingFrameFile::Write() {
     const std::string temporary = TemporaryNameBeside(path_);
-    const bool written = output_->open(temporary, spec_) && output_->write_image(pixelType_, pixels_.data()) &&
+    // Through a file that notices a full disk, where the format can write to one.
+    std::optional<CheckedOutputFile> file;
+    if (output_->supports("ioproxy")) output_->set_ioproxy(&file.emplace(temporary));
+    const bool encoded = output_->open(temporary, spec_) && output_->write_image(pixelType_, pixels_.data()) &&
                          output_->close();
+    const std::string libraryReason = OneLine(output_->geterror());
+    output_.reset();  // an unfinished file is closed before the file it writes through goes
+    const std::string fileReason = file ? file->Finish() : std::string();
     std::error_code error;
-    if (!written) {
-        const std::string reason = output_->geterror();
+    if (!encoded || !fileReason.empty()) {
+        const std::string reason = fileReason.empty() ? libraryReason : fileReason;
         fs::remove(temporary, error);
         throw OutputError("cannot write " + path_ + ": " + reason);
     }

@@ -2,6 +2,7 @@
 // every frame and is read once.
 #pragma once
 
+#include "channel_agreement.h"
 #include "frame_pattern.h"
 #include "frame_reader.h"
 
@@ -14,7 +15,8 @@ public:
     SequenceReader(FramePattern pattern, FrameRole role);
 
     // The frame, or nullptr when its file does not exist. Throws an input
-    // error when it exists but cannot be read.
+    // error when it exists but cannot be read, or has other channels than
+    // the sequence's first frame read.
     std::shared_ptr<const DecodedFrame> Read(int frame);
     std::string PathOf(int frame) const { return pattern_.PathOf(frame); }
     // Files decoded so far.
@@ -26,6 +28,7 @@ private:
     FramePattern pattern_;
     FrameRole role_;
     std::atomic<size_t> filesRead_{0};
+    ChannelAgreement channels_;
     std::mutex stillMutex_;
     std::shared_ptr<const DecodedFrame> still_;
 };
