@@ -168,10 +168,9 @@ void WritePicture(const Registry& record, const std::string& path) {
 
 int RunInfo(const std::string& pluginPath, bool json, const std::string& picturePath) {
     const auto module = LoadPlugin(pluginPath);
+    Registry& tool = ToolClassOf(pluginPath);
     std::vector<ClassReport> reports;
-    for (Registry* record : ClassRegistry ? ClassRegistry->All() : std::vector<Registry*>{})
-        reports.push_back(ReportOf(*record));
-    if (reports.empty()) throw InputError(pluginPath + " registers no tool");
+    for (Registry* record : ClassRegistry->All()) reports.push_back(ReportOf(*record));
 
     if (json) {
         WriteJson(std::cout, reports);
@@ -179,9 +178,7 @@ int RunInfo(const std::string& pluginPath, bool json, const std::string& picture
         for (const ClassReport& report : reports) PrintText(std::cout, report);
     }
     if (!picturePath.empty()) {
-        Registry* tool = ClassRegistry->Find(HostID(kToolClassID));
-        if (!tool) throw InputError(pluginPath + " does not register " + kToolClassID);
-        WritePicture(*tool, picturePath);
+        WritePicture(tool, picturePath);
     }
     return 0;
 }

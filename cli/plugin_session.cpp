@@ -3,6 +3,7 @@
 #include "errors.h"
 
 #include <filesystem>
+#include <vector>
 
 const char* const kToolClassID = "Orlemby.Taviron";
 
@@ -19,9 +20,18 @@ std::unique_ptr<Module> LoadPlugin(const std::string& path) {
     }
 }
 
+Registry& ToolClassOf(const std::string& modulePath) {
+    Registry* found = ClassRegistry ? ClassRegistry->Find(HostID(kToolClassID)) : nullptr;
+    if (found) return *found;
+    std::string registered;
+    for (Registry* record : ClassRegistry ? ClassRegistry->All() : std::vector<Registry*>{})
+        registered += std::string(registered.empty() ? "" : ", ") + record->ID().Text();
+    throw InputError(modulePath + " does not register the tool " + kToolClassID +
+                     (registered.empty() ? "; it registers nothing" : "; it registers " + registered));
+}
+
 PluginSession::PluginSession(const std::string& modulePath) : module_(LoadPlugin(modulePath)) {
-    class_ = ClassRegistry ? ClassRegistry->Find(HostID(kToolClassID)) : nullptr;
-    if (!class_) throw InputError(modulePath + " does not register the tool " + kToolClassID);
+    class_ = &ToolClassOf(modulePath);
     tool_ = class_->Create(ScriptVal{}, TagList());
     if (!tool_) throw InputError(modulePath + " gave no instance of " + kToolClassID);
 }

@@ -19,6 +19,10 @@ std::string DefaultPluginPath();
 // Loads the module; throws an input error when it cannot be loaded.
 std::unique_ptr<Module> LoadPlugin(const std::string& path);
 
+// The tool's record among the classes the loaded module registered; throws
+// an input error naming the module and what it registers instead.
+Registry& ToolClassOf(const std::string& modulePath);
+
 class PluginSession {
 public:
     // Throws an input error when the module cannot be loaded, does not
