@@ -122,30 +122,39 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     size_t skipped = 0;
     for (size_t i = 0; i < frames.size(); ++i) {
         const int frame = frames[i];
-        const bool hasNext = i + 1 < frames.size();
-        const int next = hasNext ? frames[i + 1] : frame;
-        writer.WaitForRoom();
-        clip.cache->Hold(frame + window.first, frame + window.last);
-        if (hasNext) clip.cache->Prefetch(next + window.first, next + window.last);
-        const auto current = clip.cache->Get(frame);
-        if (!current) {
-            progress.Report("frame " + std::to_string(frame) + ": the input " + input.PathOf(frame) +
-                            " is missing; no output written");
-            ++skipped;
-            continue;
+        try {
+            const bool hasNext = i + 1 < frames.size();
+            const int next = hasNext ? frames[i + 1] : frame;
+            writer.WaitForRoom();
+            clip.cache->Hold(frame + window.first, frame + window.last);
+            if (hasNext) clip.cache->Prefetch(next + window.first, next + window.last);
+            const auto current = clip.cache->Get(frame);
+            if (!current) {
+                progress.Report("frame " + std::to_string(frame) + ": the input " + input.PathOf(frame) +
+                                " is missing; no output written");
+                ++skipped;
+                continue;
+            }
+            if (mask && !MaskReady(*mask, frame, next, hasNext, *current->image)) {
+                progress.Report("frame " + std::to_string(frame) + ": the mask " + maskPattern->PathOf(frame) +
+                                " is missing; no output written");
+                ++skipped;
+                continue;
+            }
+            auto file = std::make_unique<PendingFrameFile>(
+                output.PathOf(frame), *FilterFrame(session.Tool(), result, frame, clip, mask ? &*mask : nullptr),
+                *current->format, current->extras.get(), outputType);
+            writer.Push(std::move(file));
+            clip.cache->Trim();
+            progress.FrameDone(frame);
+        } catch (const CliError& error) {
+            // A frame that cannot be read stops the render; what came before
+            // is finished, so that a render can be resumed after it.
+            if (error.Status() != ExitStatus::Input) throw;
+            writer.Finish();
+            throw InputError("frame " + std::to_string(frame) + ": " + error.what() +
+                             "; the render stopped, the frames before it are written");
         }
-        if (mask && !MaskReady(*mask, frame, next, hasNext, *current->image)) {
-            progress.Report("frame " + std::to_string(frame) + ": the mask " + maskPattern->PathOf(frame) +
-                            " is missing; no output written");
-            ++skipped;
-            continue;
-        }
-        auto file = std::make_unique<PendingFrameFile>(
-            output.PathOf(frame), *FilterFrame(session.Tool(), result, frame, clip, mask ? &*mask : nullptr),
-            *current->format, current->extras.get(), outputType);
-        writer.Push(std::move(file));
-        clip.cache->Trim();
-        progress.FrameDone(frame);
     }
     writer.Finish();
     progress.Close();
