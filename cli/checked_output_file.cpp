@@ -8,7 +8,7 @@
 #include <cstring>
 
 CheckedOutputFile::CheckedOutputFile(const std::string& path) : IOProxy(path, Write) {
-    descriptor_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    descriptor_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (descriptor_ < 0) {
         Fail(errno);
         m_mode = Closed;
@@ -16,6 +16,23 @@ CheckedOutputFile::CheckedOutputFile(const std::string& path) : IOProxy(path, Wr
 }
 
 CheckedOutputFile::~CheckedOutputFile() { close(); }
+
+size_t CheckedOutputFile::read(void* buffer, size_t size) {
+    const size_t done = pread(buffer, size, m_pos);
+    m_pos += static_cast<int64_t>(done);
+    return done;
+}
+
+size_t CheckedOutputFile::pread(void* buffer, size_t size, int64_t offset) {
+    auto* bytes = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (descriptor_ >= 0 && done < size) {
+        const ssize_t got = ::pread(descriptor_, bytes + done, size - done, offset + static_cast<int64_t>(done));
+        if (got > 0) done += static_cast<size_t>(got);
+        else if (got == 0 || errno != EINTR) break;
+    }
+    return done;
+}
 
 size_t CheckedOutputFile::write(const void* buffer, size_t size) {
     const size_t written = pwrite(buffer, size, m_pos);

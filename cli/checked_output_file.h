@@ -17,6 +17,9 @@ public:
     CheckedOutputFile& operator=(const CheckedOutputFile&) = delete;
 
     const char* proxytype() const override { return "checked"; }
+    // Some writers read back what they wrote, e.g. to update a directory.
+    size_t read(void* buffer, size_t size) override;
+    size_t pread(void* buffer, size_t size, int64_t offset) override;
     size_t write(const void* buffer, size_t size) override;
     size_t pwrite(const void* buffer, size_t size, int64_t offset) override;
     size_t size() const override;

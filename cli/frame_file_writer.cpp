@@ -144,9 +144,12 @@ PendingFrameFile::PendingFrameFile(const std::string& path, const Image& image, 
 
 void PendingFrameFile::Write() {
     const std::string temporary = TemporaryNameBeside(path_);
-    // Through a file that notices a full disk, where the format can write to one.
+    // PNG, OpenEXR and JPEG through a file that notices a full disk; TIFF checks
+    // its own writes (and writes a broken directory through such a file).
     std::optional<CheckedOutputFile> file;
-    if (output_->supports("ioproxy")) output_->set_ioproxy(&file.emplace(temporary));
+    const std::string format = output_->format_name();
+    if ((format == "png" || format == "openexr" || format == "jpeg") && output_->supports("ioproxy"))
+        output_->set_ioproxy(&file.emplace(temporary));
     const bool encoded = output_->open(temporary, spec_) && output_->write_image(pixelType_, pixels_.data()) &&
                          output_->close();
     const std::string libraryReason = OneLine(output_->geterror());
