@@ -87,7 +87,7 @@ measure() {
   # shellcheck disable=SC2086  # the glob is meant to expand
   bytes=$(cat $out/$glob | wc -c)
   rows+=("$(awk -v n="$name" -v s="$seconds" -v f="$frames" -v k="$peak" -v b="$bytes" \
-    'BEGIN { printf "%-34s %10.0f %12.0f %12.2f", n, 1000 * s / f, k / 1024, b / f / 1e6 }')")
+    'BEGIN { printf "%-40s %10.0f %12.0f %12.2f", n, 1000 * s / f, k / 1024, b / f / 1e6 }')")
 }
 
 tavironRender() {
@@ -141,7 +141,7 @@ else
 fi
 
 echo "${frameCount} frames ${width}x${height} 8-bit RGBA PNG from $clip; $runs runs each; $(nproc) cores"
-printf '%-34s %10s %12s %12s\n' "tool" "ms/frame" "peak MB" "MB/frame out"
+printf '%-40s %10s %12s %12s\n' "tool" "ms/frame" "peak MB" "MB/frame out"
 printf '%s\n' "${rows[@]}"
 
 [ "$long" = 1 ] || exit 0
