@@ -61,10 +61,11 @@ OIIO::ImageSpec OutputSpec(const FrameFormat& format, const std::vector<int>& ch
 // when the format cannot write to memory or keeps a type per channel.
 OIIO::TypeDesc StoredType(const std::string& path, OIIO::ImageSpec spec) {
     const OIIO::TypeDesc floats = OIIO::TypeDesc::FLOAT;
-    auto probe = OIIO::ImageOutput::create(path);
-    if (!probe || !probe->supports("ioproxy")) return floats;
+    // The memory outlives the file, which may still write to it as it goes.
     std::vector<unsigned char> bytes;
     OIIO::Filesystem::IOVecOutput memory(bytes);
+    auto probe = OIIO::ImageOutput::create(path);
+    if (!probe || !probe->supports("ioproxy")) return floats;
     spec.width = spec.height = spec.full_width = spec.full_height = 1;
     spec.x = spec.y = spec.full_x = spec.full_y = 0;
     if (!probe->set_ioproxy(&memory) || !probe->open(path, spec)) return floats;
