@@ -3,15 +3,16 @@
 #include "errors.h"
 #include "frame_file_writer.h"
 #include "json_writer.h"
+#include "number_text.h"
 #include "picture.h"
 #include "plugin_session.h"
+#include "tool_controls.h"
 
 #include <hostsdk/registry.h>
 #include <hostsdk/tag_list.h>
 
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 namespace {
@@ -67,30 +68,25 @@ ClassReport ReportOf(Registry& record) {
     return report;
 }
 
-std::string FormatNumber(double value) {
-    std::ostringstream text;
-    text << value;
-    return text.str();
-}
-
 void PrintLink(std::ostream& out, const LinkReport& link) {
     out << "  " << link.name << " (ID \"" << link.id << "\")";
     if (!link.dataType.empty()) out << ", " << link.dataType;
     for (const std::string& control : link.controls) out << ", " << control;
     if (link.min || link.max)
-        out << ", range " << (link.min ? FormatNumber(*link.min) : "?") << " to "
-            << (link.max ? FormatNumber(*link.max) : "?");
-    if (link.start) out << ", starts at " << FormatNumber(*link.start);
+        out << ", range " << (link.min ? NumberText(*link.min) : "?") << " to "
+            << (link.max ? NumberText(*link.max) : "?");
+    if (link.start) out << ", starts at " << NumberText(*link.start);
     if (!link.items.empty()) {
         out << ", items";
-        for (size_t i = 0; i < link.items.size(); ++i) out << (i ? ", " : " ") << i << " \"" << link.items[i] << '"';
+        for (size_t i = 0; i < link.items.size(); ++i)
+            out << (i ? ", " : " ") << i << " \"" << link.items[i] << "\" (" << CommandLineWord(link.items[i]) << ')';
     }
     out << '\n';
 }
 
 void PrintText(std::ostream& out, const ClassReport& report) {
     const Registry& record = *report.record;
-    out << record.ID().Text() << ": " << record.Name() << " (category " << record.Category() << ")\n"
+    out << "taviron " TAVIRON_VERSION "\n" << record.ID().Text() << ": " << record.Name() << " (category " << record.Category() << ")\n"
         << "  " << record.HelpText() << '\n'
         << "  " << record.BuildStamp() << '\n'
         << "Inputs:\n";
@@ -124,12 +120,18 @@ void WriteLink(JsonWriter& json, const LinkReport& link) {
     json.BeginArray();
     for (const std::string& item : link.items) json.String(item);
     json.EndArray();
+    json.Key("words");  // the items as the command line spells them
+    json.BeginArray();
+    for (const std::string& item : link.items) json.String(CommandLineWord(item));
+    json.EndArray();
     json.EndObject();
 }
 
 void WriteJson(std::ostream& out, const std::vector<ClassReport>& reports) {
     JsonWriter json(out);
     json.BeginObject();
+    json.Key("version");
+    json.String(TAVIRON_VERSION);
     json.Key("classes");
     json.BeginArray();
     for (const ClassReport& report : reports) {

@@ -6,12 +6,14 @@
 #include "info_command.h"
 #include "plugin_session.h"
 #include "render_command.h"
+#include "tool_controls.h"
 
 #include <CLI/CLI.hpp>
 #include <OpenImageIO/imageio.h>
 
 #include <malloc.h>
 
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <functional>
@@ -20,26 +22,64 @@
 namespace {
 
 void AddPluginOption(CLI::App& command, std::string& pluginPath) {
-    command.add_option("--plugin", pluginPath, "The plug-in module (default: taviron.so beside this program)");
+    command.add_option("--plugin", pluginPath, "The plug-in module")->default_str("taviron.so beside this program");
 }
 
-void AddRenderOptions(CLI::App& render, RenderOptions& options) {
+// A number that is a number: CLI11 reads "nan" and "inf" as doubles.
+const CLI::Validator kFinite(
+    [](const std::string& text) {
+        double value = 0.0;
+        return CLI::detail::lexical_cast(text, value) && std::isfinite(value) ? std::string()
+                                                                              : "takes a finite number, not " + text;
+    },
+    "");
+
+// Words of a closed list, whatever their case.
+CLI::Validator OneOf(const std::vector<std::string>& words) { return CLI::IsMember(words, CLI::ignore_case); }
+
+void AddRenderOptions(CLI::App& render, RenderOptions& options, std::string& trackConvention) {
     render.add_option("-i,--input", options.input, "Input sequence: plate.####.exr, plate.%04d.exr or one file")
         ->required();
     render.add_option("-o,--output", options.output, "Output sequence, same forms; the extension picks the format")
         ->required();
-    render.add_option("--range", options.range, "Frames to render, FIRST-LAST (default: every input frame on disk)");
-    render.add_option("--frames", options.frames, "Frames sampled on each side of the current one (\"Frames\")");
-    render.add_option("--direction", options.direction, "Sample direction: backward, both or forward");
-    render.add_option("--method", options.method, "Filter method: median, average, max, min or random");
-    render.add_option("--threshold", options.threshold, "Keep the source where the change is below this");
-    render.add_option("--channels", options.channels, "Channels to filter, letters of rgba (others stay as they are)");
-    render.add_option("--mask", options.mask, "Mask sequence or single file; where its alpha is 0 nothing changes");
-    render.add_option("--track", options.track, "Track file, lines of frame,x,y (x, y in image widths and heights)");
-    render.add_option("--set", options.settings, "Set any input by its ID, e.g. --set Threshold=0.1 (repeatable)");
-    render.add_option("--threads", options.threads, "Worker threads of the filter (default: one per core)");
-    render.add_option("--depth", options.depth, "Output pixel type: 8, 16, half or float (default: the input's)");
-    render.add_option("--cache-mb", options.cacheMegabytes, "Memory for decoded frames (default: a quarter of RAM)");
+    render.add_option("--range", options.range, "Frames to render, FIRST-LAST")
+        ->type_name("FIRST-LAST")
+        ->default_str("every input frame on disk");
+    render.add_option("--frames", options.frames, "Frames sampled on each side of the current one, 0 to 250 (\"Frames\")")
+        ->default_str("0");
+    render.add_option("--direction", options.direction, "Which side of the current frame the window lies on")
+        ->transform(CLI::Transformer(DirectionAliases(), CLI::ignore_case).description(""))
+        ->check(OneOf(DirectionWords()))
+        ->default_str("both");
+    render.add_option("--method", options.method, "Filter method")->check(OneOf(MethodWords()))->default_str("median");
+    render.add_option("--threshold", options.threshold, "Keep the source where the change is below this, 0 to 1")
+        ->check(kFinite)
+        ->default_str("0");
+    render.add_option("--channels", options.channels, "Channels to filter, letters of rgba (others stay as they are)")
+        ->type_name("LETTERS")
+        ->default_str("rgba");
+    render.add_option("--mask", options.mask, "Mask sequence or single file; where its alpha is 0 nothing changes")
+        ->default_str("none");
+    render.add_option("--track", options.track,
+                      "Track file, lines of frame,x,y (x, y in image widths and heights, y down)")
+        ->default_str("none");
+    render.add_option("--track-convention", trackConvention,
+                      "What the track's points are: where the feature is in each frame, or the offsets the tool "
+                      "subtracts as they are")
+        ->check(OneOf({"feature", "offset"}))
+        ->capture_default_str();
+    render.add_option("--set", options.settings, "Set any control by its ID, e.g. --set Threshold=0.1 (repeatable)")
+        ->type_name("ID=VALUE")
+        ->default_str("none");
+    render.add_option("--threads", options.threads, "Worker threads of the filter")
+        ->check(CLI::Range(1, 1024))
+        ->default_str("one per core");
+    render.add_option("--depth", options.depth, "Output pixel type")
+        ->check(OneOf({"8", "16", "half", "float"}))
+        ->default_str("the input's");
+    render.add_option("--cache-mb", options.cacheMegabytes, "Memory for decoded frames, in megabytes")
+        ->check(kFinite & CLI::NonNegativeNumber)
+        ->default_str("a quarter of the memory");
     render.add_flag("-q,--quiet", options.quiet, "No progress and no summary");
 }
 
@@ -60,18 +100,23 @@ int Run(int argc, char** argv) {
     CLI::App app("taviron: a temporal image filter (median, average, max, min or random over a window of frames)",
                  "taviron");
     app.require_subcommand(1);
+    app.set_version_flag("--version", "taviron " TAVIRON_VERSION);
     std::string pluginPath;
     std::function<int()> command;
 
     RenderOptions render;
+    std::string trackConvention = "feature";
     CLI::App* renderCommand = app.add_subcommand("render", "Filter an image sequence into another");
-    AddRenderOptions(*renderCommand, render);
+    AddRenderOptions(*renderCommand, render, trackConvention);
     AddPluginOption(*renderCommand, pluginPath);
-    renderCommand->callback([&] { command = [&] { return RunRender(pluginPath, render); }; });
+    renderCommand->callback([&] {
+        render.trackConvention = trackConvention == "offset" ? TrackConvention::Offset : TrackConvention::Feature;
+        command = [&] { return RunRender(pluginPath, render); };
+    });
 
     std::string demoDirectory = "taviron-demo";
     CLI::App* demoCommand = app.add_subcommand("demo", "Clean a synthetic noisy clip and show before and after");
-    demoCommand->add_option("directory", demoDirectory, "Where to write the frames (default: ./taviron-demo)");
+    demoCommand->add_option("directory", demoDirectory, "Where to write the frames")->capture_default_str();
     AddPluginOption(*demoCommand, pluginPath);
     demoCommand->callback([&] { command = [&] { return RunDemo(pluginPath, demoDirectory); }; });
 
@@ -79,7 +124,7 @@ int Run(int argc, char** argv) {
     std::string picturePath;
     CLI::App* infoCommand = app.add_subcommand("info", "List the tool's registration, inputs and outputs");
     infoCommand->add_flag("--json", json, "As JSON");
-    infoCommand->add_option("--picture", picturePath, "Write the tool's picture to this PNG file");
+    infoCommand->add_option("--picture", picturePath, "Write the tool's picture to this PNG file")->default_str("none");
     AddPluginOption(*infoCommand, pluginPath);
     infoCommand->callback([&] { command = [&] { return RunInfo(pluginPath, json, picturePath); }; });
 
@@ -89,9 +134,14 @@ int Run(int argc, char** argv) {
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& request) {
+        return app.exit(request);
+    } catch (const CLI::CallForAllHelp& request) {
+        return app.exit(request);
+    } catch (const CLI::CallForVersion& request) {
+        return app.exit(request);
     } catch (const CLI::ParseError& error) {
-        const int status = app.exit(error);
-        return status == 0 ? 0 : static_cast<int>(ExitStatus::Usage);
+        throw UsageError(std::string(error.what()) + " (taviron --help lists the commands and options)");
     }
     if (pluginPath.empty()) pluginPath = DefaultPluginPath();
     ConfigureImageLibrary();

@@ -36,13 +36,6 @@ struct Clip {
     std::shared_ptr<SequenceSource> source;
 };
 
-unsigned ParseThreads(const std::string& text) {
-    if (text.empty()) return 0;
-    const long long threads = ParseInteger(text, "--threads");
-    if (threads < 1 || threads > 1024) throw UsageError("--threads takes 1 to 1024, not " + text);
-    return static_cast<unsigned>(threads);
-}
-
 Ref<Image> FilterFrame(Operator& tool, Output& output, int frame, Clip& clip, Clip* mask) {
     Request request(&tool, frame);
     tool.Process(&request);
@@ -87,7 +80,6 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     if (!options.mask.empty()) maskPattern.emplace(options.mask);
     const OIIO::TypeDesc outputType = ParseDepth(options.depth);
     const size_t budget = CacheBudgetBytes(options.cacheMegabytes);
-    const unsigned threads = ParseThreads(options.threads);
     const std::vector<int> frames = options.range.empty() ? input.FramesOnDisk() : ParseRange(options.range);
     if (frames.empty()) throw InputError("no frames of " + options.input + " found on disk");
     if (!output.IsSequence() && frames.size() > 1)
@@ -103,7 +95,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     RefuseOverwritingInputs(output, frames, input, window, maskPattern, options.track);
     if (!options.track.empty())
         session.InputWithID("TrackData").Connect(std::make_shared<TrackSource>(ReadTrackFile(options.track)));
-    if (threads) SetWorkerThreadCount(threads);
+    if (options.threads) SetWorkerThreadCount(static_cast<unsigned>(*options.threads));
 
     Clip clip(input, FrameRole::Picture, budget);
     session.InputWithID("Input").Connect(clip.source);

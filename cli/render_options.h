@@ -1,24 +1,31 @@
-// The options of `taviron render` as given on the command line; an empty
-// text is an option not given.
+// The options of `taviron render` as the command line gave them, already of
+// their kinds. A control that is not given is empty and keeps the tool's
+// starting value.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+// What the points of a track file are: where the tracked feature is in each
+// frame (what trackers export), or already the offsets the tool subtracts.
+enum class TrackConvention { Feature, Offset };
 
 struct RenderOptions {
     std::string input;
     std::string output;
     std::string mask;
     std::string track;
-    std::string range;
-    std::string frames;
-    std::string direction;
-    std::string method;
-    std::string threshold;
-    std::string channels;
-    std::string threads;
-    std::string depth;
-    std::string cacheMegabytes;
-    std::vector<std::string> settings;  // ID=VALUE
+    TrackConvention trackConvention = TrackConvention::Feature;
+    std::string range;  // empty: every input frame on disk
+    std::optional<int> frames;
+    std::optional<std::string> direction;  // one of DirectionWords()
+    std::optional<std::string> method;     // one of MethodWords()
+    std::optional<double> threshold;
+    std::optional<std::string> channels;
+    std::optional<int> threads;  // empty: one per core
+    std::string depth;           // 8, 16, half or float; empty: the input's
+    std::optional<double> cacheMegabytes;  // empty: a quarter of the memory
+    std::vector<std::string> settings;     // ID=VALUE
     bool quiet = false;
 };

@@ -1,7 +1,7 @@
 #include "render_plan.h"
 
 #include "errors.h"
-#include "tool_controls.h"
+#include "number_text.h"
 
 #include <unistd.h>
 
@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -78,16 +79,18 @@ OIIO::TypeDesc ParseDepth(const std::string& text) {
     throw UsageError("--depth takes 8, 16, half or float, not \"" + text + "\"");
 }
 
-size_t CacheBudgetBytes(const std::string& megabytes) {
-    if (megabytes.empty()) {
+size_t CacheBudgetBytes(std::optional<double> megabytes) {
+    if (!megabytes) {
         const long pages = sysconf(_SC_PHYS_PAGES);
         const long pageSize = sysconf(_SC_PAGE_SIZE);
         return pages > 0 && pageSize > 0 ? static_cast<size_t>(pages) * static_cast<size_t>(pageSize) / 4
                                          : size_t{1} << 30;
     }
-    const double value = ParseNumber(megabytes, "--cache-mb");
-    if (value < 0) throw UsageError("--cache-mb takes a size in megabytes, not \"" + megabytes + "\"");
-    return static_cast<size_t>(value * 1024.0 * 1024.0);
+    if (!(*megabytes >= 0)) throw UsageError("--cache-mb takes a size in megabytes, not " + NumberText(*megabytes));
+    // More than the address space holds is no limit at all.
+    const double bytes = *megabytes * 1024.0 * 1024.0;
+    if (bytes >= static_cast<double>(std::numeric_limits<size_t>::max())) return std::numeric_limits<size_t>::max();
+    return static_cast<size_t>(bytes);
 }
 
 void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>& frames, const FramePattern& input,

@@ -25,7 +25,9 @@ WindowOffsets WindowOf(double framesValue, double directionValue);
 std::vector<int> ParseRange(const std::string& text);
 // 8, 16, half, float; UNKNOWN when not given.
 OIIO::TypeDesc ParseDepth(const std::string& text);
-size_t CacheBudgetBytes(const std::string& megabytes);
+// Megabytes beyond the address space are no limit; not given, a quarter of
+// the machine's memory.
+size_t CacheBudgetBytes(std::optional<double> megabytes);
 
 // Throws a usage error when an output file of `frames` would be one of the
 // files the render reads.

@@ -1,6 +1,7 @@
 #include "tool_controls.h"
 
 #include "errors.h"
+#include "number_text.h"
 
 #include <hostsdk/tag_list.h>
 
@@ -17,9 +18,11 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::string Joined(const std::vector<std::string>& items) {
+// "a, b or c", each item as the command line spells it.
+std::string Choices(const std::vector<std::string>& items) {
     std::string text;
-    for (const std::string& item : items) text += (text.empty() ? "" : ", ") + Lower(item);
+    for (size_t i = 0; i < items.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == items.size() ? " or " : ", ") + CommandLineWord(items[i]);
     return text;
 }
 
@@ -30,9 +33,9 @@ void CheckInRange(const Input& input, double value, const std::string& what) {
     const bool hasMax = tags.Find(TAG_RangeMax) != nullptr;
     const double min = tags.GetDouble(TAG_RangeMin, 0.0);
     const double max = tags.GetDouble(TAG_RangeMax, 0.0);
-    if ((hasMin && value < min) || (hasMax && value > max))
-        throw UsageError(what + " must lie in " + std::to_string(min) + " .. " + std::to_string(max) + ", not " +
-                         std::to_string(value));
+    if ((hasMin && !(value >= min)) || (hasMax && !(value <= max)))
+        throw UsageError(what + " must lie in " + NumberText(min) + " .. " + NumberText(max) + ", not " +
+                         NumberText(value));
 }
 
 void SetChecked(PluginSession& session, const std::string& channels) {
@@ -66,40 +69,49 @@ double ParseNumber(const std::string& text, const std::string& what) {
     return value;
 }
 
-long long ParseInteger(const std::string& text, const std::string& what) {
-    char* end = nullptr;
-    errno = 0;
-    const long long value = std::strtoll(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno == ERANGE)
-        throw UsageError(what + " takes a whole number, not \"" + text + "\"");
-    return value;
+const std::vector<std::string>& DirectionWords() {
+    static const std::vector<std::string> words = {"backward", "both", "forward"};
+    return words;
 }
 
-double ItemPosition(const Input& input, const std::string& name, const std::string& option) {
+const std::map<std::string, std::string>& DirectionAliases() {
+    static const std::map<std::string, std::string> aliases = {{"foreward", "forward"}};
+    return aliases;
+}
+
+const std::vector<std::string>& MethodWords() {
+    static const std::vector<std::string> words = {"median", "average", "max", "min", "random"};
+    return words;
+}
+
+std::string CommandLineWord(const std::string& item) {
+    const std::string lower = Lower(item);
+    const auto alias = DirectionAliases().find(lower);
+    return alias == DirectionAliases().end() ? lower : alias->second;
+}
+
+double ItemPosition(const Input& input, const std::string& word, const std::string& option) {
     const std::vector<std::string> items = input.Tags().GetStrings(TAG_Item);
-    const std::string wanted = Lower(name) == "forward" ? "foreward" : Lower(name);
     for (size_t i = 0; i < items.size(); ++i)
-        if (Lower(items[i]) == wanted) return static_cast<double>(i);
-    throw UsageError(option + " takes one of " + Joined(items) + ", not \"" + name + "\"");
+        if (CommandLineWord(items[i]) == CommandLineWord(word)) return static_cast<double>(i);
+    throw UsageError(option + " takes " + Choices(items) + ", not \"" + word + "\"");
 }
 
 void ApplyControls(PluginSession& session, const RenderOptions& options) {
-    if (!options.frames.empty()) {
-        const double frames = static_cast<double>(ParseInteger(options.frames, "--frames"));
-        CheckInRange(session.InputWithID("Frames"), frames, "--frames");
-        session.SetControl("Frames", frames);
+    if (options.frames) {
+        CheckInRange(session.InputWithID("Frames"), *options.frames, "--frames");
+        session.SetControl("Frames", *options.frames);
     }
-    if (!options.direction.empty())
+    if (options.direction)
         session.SetControl("SampleDirection",
-                           ItemPosition(session.InputWithID("SampleDirection"), options.direction, "--direction"));
-    if (!options.method.empty())
-        session.SetControl("FilterMethod", ItemPosition(session.InputWithID("FilterMethod"), options.method, "--method"));
-    if (!options.threshold.empty()) {
-        const double threshold = ParseNumber(options.threshold, "--threshold");
-        CheckInRange(session.InputWithID("Threshold"), threshold, "--threshold");
-        session.SetControl("Threshold", threshold);
+                           ItemPosition(session.InputWithID("SampleDirection"), *options.direction, "--direction"));
+    if (options.method)
+        session.SetControl("FilterMethod", ItemPosition(session.InputWithID("FilterMethod"), *options.method, "--method"));
+    if (options.threshold) {
+        CheckInRange(session.InputWithID("Threshold"), *options.threshold, "--threshold");
+        session.SetControl("Threshold", *options.threshold);
     }
-    if (!options.channels.empty()) SetChecked(session, options.channels);
+    if (options.channels) SetChecked(session, *options.channels);
     if (!options.track.empty()) session.SetControl("UseData", 1.0);
     for (const std::string& setting : options.settings) ApplySetting(session, setting);
 }

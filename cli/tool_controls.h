@@ -6,15 +6,26 @@
 #include "plugin_session.h"
 #include "render_options.h"
 
+#include <map>
 #include <string>
+#include <vector>
 
 // Throws a usage error naming the option and the value at fault.
 double ParseNumber(const std::string& text, const std::string& what);
-long long ParseInteger(const std::string& text, const std::string& what);
 
-// The position of `name` among the items of the control (case does not
-// matter; "forward" stands for "Foreward").
-double ItemPosition(const Input& input, const std::string& name, const std::string& option);
+// The command line's words for the items of Sample Direction and Filter
+// method; the host's own spellings stand for them too.
+const std::vector<std::string>& DirectionWords();
+const std::map<std::string, std::string>& DirectionAliases();
+const std::vector<std::string>& MethodWords();
+
+// The command line's word for an item of a control: the item in lower case,
+// the host's "Foreward" as "forward".
+std::string CommandLineWord(const std::string& item);
+
+// The position of `word` among the items of the control (case does not
+// matter; an item's own spelling counts as its word).
+double ItemPosition(const Input& input, const std::string& word, const std::string& option);
 
 // Sets every control the options name: --frames, --direction, --method,
 // --threshold, --channels, --track's "Use tracking data", then each --set.

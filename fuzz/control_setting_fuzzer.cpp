@@ -11,10 +11,13 @@
 #include "render_options.h"
 #include "tool_controls.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,17 +25,29 @@ namespace {
 
 PluginSession* session = nullptr;
 
-RenderOptions OptionsFrom(const std::vector<std::string>& lines) {
+// A line that is wholly a number of the option's kind, as the command line
+// would hand it over; otherwise the option is not given.
+template <typename Number>
+std::optional<Number> NumberOf(const std::string& line) {
+    Number value{};
+    if (line.empty() || !CLI::detail::lexical_cast(line, value)) return std::nullopt;
+    return value;
+}
+
+std::optional<std::string> WordOf(const std::string& line) {
+    if (line.empty()) return std::nullopt;
+    return line;
+}
+
+RenderOptions OptionsFrom(std::vector<std::string> lines) {
+    lines.resize(std::max<size_t>(lines.size(), 5));
     RenderOptions options;
-    std::string* fields[] = {&options.frames, &options.direction, &options.method, &options.threshold,
-                             &options.channels};
-    size_t line = 0;
-    for (std::string* field : fields) {
-        if (line < lines.size()) {
-            *field = lines[line++];
-        }
-    }
-    options.settings.assign(lines.begin() + static_cast<long>(line), lines.end());
+    options.frames = NumberOf<int>(lines[0]);
+    options.direction = WordOf(lines[1]);
+    options.method = WordOf(lines[2]);
+    options.threshold = NumberOf<double>(lines[3]);
+    options.channels = WordOf(lines[4]);
+    options.settings.assign(lines.begin() + 5, lines.end());
     return options;
 }
 

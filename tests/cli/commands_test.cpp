@@ -1,4 +1,4 @@
-// `taviron info`, `about` and `demo`.
+// `taviron info`, `about`, `demo`, `--help` and `--version`.
 #include "cli_run.h"
 #include "plugin_fixture.h"
 #include "sequence_files.h"
@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <regex>
+#include <sstream>
 
 namespace {
 
@@ -29,6 +31,41 @@ TEST_F(CommandsTest, InfoReportsEveryLinkTheHostHolds) {
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("Sample Direction (ID \"SampleDirection\")"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find(Record()->HelpText()), std::string::npos) << text.out;
+}
+
+// Each option of `render --help`: its first line, "  -x,--name KIND=DEFAULT".
+std::vector<std::string> OptionLines(const std::string& help) {
+    std::vector<std::string> lines;
+    std::istringstream stream(help);
+    for (std::string line; std::getline(stream, line);)
+        if (line.rfind("  -", 0) == 0) lines.push_back(line);
+    return lines;
+}
+
+TEST_F(CommandsTest, RenderHelpShowsEveryOptionsKindAndDefault) {
+    const CliResult help = RunTaviron({"render", "--help"});
+    ASSERT_EQ(help.status, 0) << help.err;
+    const std::vector<std::string> lines = OptionLines(help.out);
+    ASSERT_GE(lines.size(), 15u) << help.out;
+    for (const std::string& line : lines) {
+        const bool needsNoDefault = std::regex_search(line, std::regex("--help|--quiet|REQUIRED"));
+        if (!needsNoDefault) {
+            EXPECT_NE(line.find('='), std::string::npos) << "no default shown: " << line;
+        }
+    }
+    for (const char* kind : {"--frames INT", "--threshold FLOAT", "--direction TEXT:{backward,both,forward}=both",
+                             "--method TEXT:{median,average,max,min,random}=median", "--threads INT",
+                             "--depth TEXT:{8,16,half,float}", "--cache-mb FLOAT", "--track-convention",
+                             "--set ID=VALUE"})
+        EXPECT_NE(help.out.find(kind), std::string::npos) << kind << " in\n" << help.out;
+}
+
+TEST_F(CommandsTest, VersionIsTheProjectsOwn) {
+    const CliResult version = RunTaviron({"--version"});
+    EXPECT_EQ(version.status, 0) << version.err;
+    EXPECT_EQ(version.out, "taviron " TAVIRON_VERSION "\n");
+    const CliResult json = RunTaviron({"info", "--json"});
+    EXPECT_NE(json.out.find("\"version\": \"" TAVIRON_VERSION "\""), std::string::npos) << json.out;
 }
 
 TEST_F(CommandsTest, InfoWritesTheToolsPictureAsPng) {

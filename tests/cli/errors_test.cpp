@@ -56,8 +56,34 @@ TEST_F(RenderErrorTest, BadValuesAreUsageErrorsNamingTheValue) {
     ExpectFailure(RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "out.%99999999999d.png"}), 1,
                   "%99999999999d");
     ExpectFailure(Render({"--depth", "12"}), 1, "12");
+    ExpectFailure(Render({"--threshold", "nan"}), 1, "nan");
+    ExpectFailure(Render({"--threads", "0"}), 1, "--threads");
+    ExpectFailure(Render({"--cache-mb", "-5"}), 1, "--cache-mb");
+    ExpectFailure(Render({"--track-convention", "mirror"}), 1, "mirror");
     EXPECT_EQ(RunTaviron({"render", "-i", dir / "plate.####.png"}).status, 1);  // no output
     EXPECT_EQ(RunTaviron({"frobnicate"}).status, 1);
+    ExpectNoOutput();
+}
+
+TEST_F(RenderErrorTest, MessagesSpeakAsTheProgramWithNumbersAndWordsAsWritten) {
+    // The option parser's own errors come under the program's name too.
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"render", "--bogus"}, {"render", "-i", "x.png", "-o", "y.png", "--frames", "two"},
+          {"frobnicate"}, {"render"}}) {
+        const CliResult result = RunTaviron(arguments);
+        EXPECT_EQ(result.status, 1) << result.err;
+        EXPECT_EQ(result.err.rfind("taviron: ", 0), 0u) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << "one line: " << result.err;
+    }
+    const CliResult frames = Render({"--frames", "300"});
+    EXPECT_NE(frames.err.find("0 .. 250, not 300"), std::string::npos) << frames.err;
+    const CliResult threshold = Render({"--frames", "1", "--threshold", "1.5"});
+    EXPECT_NE(threshold.err.find("0 .. 1, not 1.5"), std::string::npos) << threshold.err;
+    // One word for the last direction in help, errors and info.
+    const CliResult direction = Render({"--direction", "sideways"});
+    EXPECT_NE(direction.err.find("forward"), std::string::npos) << direction.err;
+    EXPECT_EQ(direction.err.find("foreward"), std::string::npos) << direction.err;
+    EXPECT_NE(RunTaviron({"info"}).out.find("\"Foreward\" (forward)"), std::string::npos);
     ExpectNoOutput();
 }
 

@@ -104,6 +104,14 @@ TEST_F(RenderTest, EightBitMaxWrittenAsEightBitHoldsTheMaximaOfTheFiles) {
         ExpectEightBit(ReadPicture(FrameFile(dir.Path(), "max", frame, "png")),
                        Render({clip, "", {}, {{"FilterMethod", 2.0}, {"Frames", 3.0}, {"SampleDirection", 2.0}}}, frame),
                        frame);
+
+    // The host's own spelling of the direction, in any case, is the same window.
+    const CliResult hostSpelling = RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "host.####.png",
+                                               "--method", "MAX", "--frames", "3", "--direction", "Foreward"});
+    ASSERT_EQ(hostSpelling.status, 0) << hostSpelling.err;
+    for (int frame = 1; frame <= 4; ++frame)
+        EXPECT_EQ(ReadPicture(FrameFile(dir.Path(), "host", frame, "png")).samples,
+                  ReadPicture(FrameFile(dir.Path(), "max", frame, "png")).samples);
 }
 
 TEST_F(RenderTest, ChunksOfTheRangeGiveTheSameFilesAsOneRun) {

@@ -1,0 +1,9 @@
+#include "number_text.h"
+
+#include <charconv>
+
+std::string NumberText(double value) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
+}
