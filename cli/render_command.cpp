@@ -80,6 +80,10 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     if (!options.mask.empty()) maskPattern.emplace(options.mask);
     const OIIO::TypeDesc outputType = ParseDepth(options.depth);
     const size_t budget = CacheBudgetBytes(options.cacheMegabytes);
+    // Every option is checked before any file is looked at.
+    PluginSession session(pluginPath);
+    ApplyControls(session, options);
+    RequireWindow(session, options);
     const std::vector<int> frames = options.range.empty() ? input.FramesOnDisk() : ParseRange(options.range);
     if (frames.empty()) throw InputError("no frames of " + options.input + " found on disk");
     if (!output.IsSequence() && frames.size() > 1)
@@ -88,8 +92,6 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
 
     CheckOutputDirectory(output.PathOf(frames.front()));
 
-    PluginSession session(pluginPath);
-    ApplyControls(session, options);
     const WindowOffsets window =
         WindowOf(session.InputWithID("Frames").Value(), session.InputWithID("SampleDirection").Value());
     RefuseOverwritingInputs(output, frames, input, window, maskPattern, options.track);

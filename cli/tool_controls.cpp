@@ -1,5 +1,6 @@
 #include "tool_controls.h"
 
+#include "control_values.h"
 #include "errors.h"
 #include "number_text.h"
 
@@ -26,18 +27,6 @@ std::string Choices(const std::vector<std::string>& items) {
     return text;
 }
 
-// The control's declared range, when it has one.
-void CheckInRange(const Input& input, double value, const std::string& what) {
-    const TagList& tags = input.Tags();
-    const bool hasMin = tags.Find(TAG_RangeMin) != nullptr;
-    const bool hasMax = tags.Find(TAG_RangeMax) != nullptr;
-    const double min = tags.GetDouble(TAG_RangeMin, 0.0);
-    const double max = tags.GetDouble(TAG_RangeMax, 0.0);
-    if ((hasMin && !(value >= min)) || (hasMax && !(value <= max)))
-        throw UsageError(what + " must lie in " + NumberText(min) + " .. " + NumberText(max) + ", not " +
-                         NumberText(value));
-}
-
 void SetChecked(PluginSession& session, const std::string& channels) {
     for (char c : channels)
         if (std::string("rgba").find(static_cast<char>(std::tolower(static_cast<unsigned char>(c)))) ==
@@ -48,13 +37,37 @@ void SetChecked(PluginSession& session, const std::string& channels) {
     for (const auto& [letter, id] : boxes) session.SetControl(id, lower.find(letter) != std::string::npos ? 1.0 : 0.0);
 }
 
+// "Red, Green, ..., Threshold": the IDs of the inputs that --set can set.
+std::string ControlIDs(const Operator& tool) {
+    std::string text;
+    for (const Input* input : tool.Inputs())
+        if (HoldsControlValue(*input)) text += (text.empty() ? "" : ", ") + std::string(input->ID().Text());
+    return text;
+}
+
+// The input `id` names, when it is a control; the ID is the first fault to name.
+const Input& ControlWithID(const Operator& tool, const std::string& id) {
+    const auto found = std::find_if(tool.Inputs().begin(), tool.Inputs().end(),
+                                    [&](const Input* input) { return input->ID().Text() == id; });
+    const std::string controls = "; --set takes the controls " + ControlIDs(tool);
+    if (found == tool.Inputs().end())
+        throw UsageError("--set " + id + ": the tool has no control with ID \"" + id + "\"" + controls);
+    if (!HoldsControlValue(**found)) {
+        const std::string kind = (*found)->DataType().Text()[0] ? (*found)->DataType().Text() : "button";
+        throw UsageError("--set " + id + ": \"" + id + "\" is the tool's " + kind + " input, not a control" + controls);
+    }
+    return **found;
+}
+
 void ApplySetting(PluginSession& session, const std::string& setting) {
     const size_t equals = setting.find('=');
     if (equals == std::string::npos || equals == 0)
         throw UsageError("--set takes ID=VALUE, not \"" + setting + "\"");
     const std::string id = setting.substr(0, equals);
-    session.InputWithID(id);  // an unknown ID is the first fault to name
-    const double value = ParseNumber(setting.substr(equals + 1), "--set " + id);
+    const std::string written = setting.substr(equals + 1);
+    const Input& control = ControlWithID(session.Tool(), id);
+    const double value = ParseNumber(written, "--set " + id);
+    CheckControlValue(control, value, "--set " + id, written);
     session.SetControl(id, value);
 }
 
@@ -99,7 +112,7 @@ double ItemPosition(const Input& input, const std::string& word, const std::stri
 
 void ApplyControls(PluginSession& session, const RenderOptions& options) {
     if (options.frames) {
-        CheckInRange(session.InputWithID("Frames"), *options.frames, "--frames");
+        CheckControlValue(session.InputWithID("Frames"), *options.frames, "--frames", std::to_string(*options.frames));
         session.SetControl("Frames", *options.frames);
     }
     if (options.direction)
@@ -108,10 +121,21 @@ void ApplyControls(PluginSession& session, const RenderOptions& options) {
     if (options.method)
         session.SetControl("FilterMethod", ItemPosition(session.InputWithID("FilterMethod"), *options.method, "--method"));
     if (options.threshold) {
-        CheckInRange(session.InputWithID("Threshold"), *options.threshold, "--threshold");
+        CheckControlValue(session.InputWithID("Threshold"), *options.threshold, "--threshold",
+                          NumberText(*options.threshold));
         session.SetControl("Threshold", *options.threshold);
     }
     if (options.channels) SetChecked(session, *options.channels);
     if (!options.track.empty()) session.SetControl("UseData", 1.0);
     for (const std::string& setting : options.settings) ApplySetting(session, setting);
+}
+
+void RequireWindow(const PluginSession& session, const RenderOptions& options) {
+    if (options.frames) return;
+    for (const std::string& setting : options.settings)
+        if (setting.rfind("Frames=", 0) == 0) return;
+    const Input& frames = session.InputWithID("Frames");
+    throw UsageError("render needs --frames N, the frames sampled on each side of the current one (1 to " +
+                     NumberText(frames.Tags().GetDouble(TAG_RangeMax, 0.0)) + "); the tool starts at " +
+                     NumberText(frames.Value()) + ", which copies the input unchanged (--frames 0 asks for that)");
 }

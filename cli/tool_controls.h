@@ -30,3 +30,7 @@ double ItemPosition(const Input& input, const std::string& word, const std::stri
 // Sets every control the options name: --frames, --direction, --method,
 // --threshold, --channels, --track's "Use tracking data", then each --set.
 void ApplyControls(PluginSession& session, const RenderOptions& options);
+
+// Throws a usage error when the options leave the window at the tool's
+// starting value: Frames 0 renders a plain copy, which must be asked for.
+void RequireWindow(const PluginSession& session, const RenderOptions& options);

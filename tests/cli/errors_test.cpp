@@ -23,6 +23,9 @@ protected:
     CliResult Render(std::vector<std::string> more) {
         std::vector<std::string> arguments = {"render", "-i", dir / "plate.####.png", "-o", dir / "out.####.png"};
         arguments.insert(arguments.end(), more.begin(), more.end());
+        if (std::find(more.begin(), more.end(), "--frames") == more.end()) {
+            arguments.insert(arguments.end(), {"--frames", "0"});  // a copy, asked for
+        }
         return RunTaviron(arguments);
     }
 
@@ -87,12 +90,51 @@ TEST_F(RenderErrorTest, MessagesSpeakAsTheProgramWithNumbersAndWordsAsWritten) {
     ExpectNoOutput();
 }
 
+TEST_F(RenderErrorTest, SetIsHeldToTheRangesAndKindsTheToolDeclares) {
+    const std::pair<const char*, const char*> refused[] = {
+        {"Frames=1e9", "0 .. 250, not 1e9"},   // a window of two billion frames
+        {"Frames=2.5", "whole numbers"},
+        {"FilterMethod=5", "4 (random), not 5"},
+        {"SampleDirection=3", "2 (forward), not 3"},
+        {"Threshold=5", "0 .. 1, not 5"},
+        {"Red=0.5", "0 (off) or 1 (on)"},
+        {"Input=1", "\"Input\" is the tool's Image input"},
+        {"TrackData=0.5", "\"TrackData\" is the tool's Point input"},
+        {"Mask=1", "\"Mask\""},
+        {"About=1", "\"About\""},
+        {"Output=1", "no control with ID \"Output\""},
+    };
+    for (const auto& [setting, named] : refused) {
+        const CliResult result = Render({"--frames", "1", "--set", setting});
+        ExpectFailure(result, 1, named);
+        EXPECT_NE(result.err.find("--set"), std::string::npos) << result.err;
+    }
+    ExpectFailure(Render({"--frames", "1", "--set", "Bogus=1"}), 1, "UseData");  // names what --set can set
+    ExpectNoOutput();
+
+    const CliResult accepted = Render({"--set", "Frames=1", "--set", "SampleDirection=2", "--set", "Red=0"});
+    EXPECT_EQ(accepted.status, 0) << accepted.err;
+}
+
+TEST_F(RenderErrorTest, RenderWithoutAWindowIsNoSilentCopy) {
+    const CliResult newcomer = RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "out.####.png"});
+    ExpectFailure(newcomer, 1, "--frames");
+    ExpectNoOutput();
+
+    // A copy asked for is one.
+    const CliResult copy = RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "out.####.png", "--frames", "0"});
+    ASSERT_EQ(copy.status, 0) << copy.err;
+    for (int frame = 1; frame <= 3; ++frame)
+        EXPECT_EQ(ReadPicture(FrameFile(dir.Path(), "out", frame, "png")).samples,
+                  ReadPicture(FrameFile(dir.Path(), "plate", frame, "png")).samples);
+}
+
 TEST_F(RenderErrorTest, OutputThatNamesAnInputIsRefusedBeforeAnythingIsWritten) {
     const Picture before = ReadPicture(FrameFile(dir.Path(), "plate", 2, "png"));
-    ExpectFailure(RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "plate.%04d.png"}), 1,
+    ExpectFailure(RunTaviron({"render", "--frames", "0", "-i", dir / "plate.####.png", "-o", dir / "plate.%04d.png"}), 1,
                   "plate.0001.png");
     WritePicture(dir / "mask.png", RandomPicture(4, 3, {"Y"}, 9, 255), OIIO::TypeDesc::UINT8);
-    ExpectFailure(RunTaviron({"render", "-i", dir / "plate.####.png", "--range", "1", "--mask", dir / "mask.png", "-o",
+    ExpectFailure(RunTaviron({"render", "--frames", "0", "-i", dir / "plate.####.png", "--range", "1", "--mask", dir / "mask.png", "-o",
                               dir / "mask.png"}),
                   1, "mask.png");
     EXPECT_EQ(ReadPicture(FrameFile(dir.Path(), "plate", 2, "png")).samples, before.samples);
@@ -100,7 +142,7 @@ TEST_F(RenderErrorTest, OutputThatNamesAnInputIsRefusedBeforeAnythingIsWritten) 
 }
 
 TEST_F(RenderErrorTest, UnreadableInputsAreInputErrorsNamingTheFile) {
-    ExpectFailure(RunTaviron({"render", "-i", dir / "nothing.####.exr", "-o", dir / "out.####.exr"}), 2,
+    ExpectFailure(RunTaviron({"render", "--frames", "0", "-i", dir / "nothing.####.exr", "-o", dir / "out.####.exr"}), 2,
                   "nothing.####.exr");
     ExpectFailure(Render({"--plugin", dir / "no-plugin.so"}), 2, "no-plugin.so");
 
@@ -117,7 +159,7 @@ TEST_F(RenderErrorTest, UnreadableInputsAreInputErrorsNamingTheFile) {
 }
 
 TEST_F(RenderErrorTest, UnwritableOutputsAreOutputErrorsLeavingNoFileBehind) {
-    ExpectFailure(RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "missing/out.####.png"}), 3,
+    ExpectFailure(RunTaviron({"render", "--frames", "0", "-i", dir / "plate.####.png", "-o", dir / "missing/out.####.png"}), 3,
                   "missing");
     // A directory where the second output file should go.
     std::filesystem::create_directory(dir / "out.0002.png");

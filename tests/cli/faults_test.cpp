@@ -64,6 +64,9 @@ protected:
     CliResult Render(std::vector<std::string> more) {
         std::vector<std::string> arguments = {"render", "-i", dir / "plate.####.png", "-o", dir / "out.####.png"};
         arguments.insert(arguments.end(), more.begin(), more.end());
+        if (std::find(more.begin(), more.end(), "--frames") == more.end()) {
+            arguments.insert(arguments.end(), {"--frames", "0"});  // a copy, asked for
+        }
         return RunTaviron(arguments);
     }
 
@@ -168,6 +171,9 @@ TEST_F(FaultTest, NanAndInfinitePixelsAreFilteredAsValues) {
     const auto render = [&](const std::vector<std::string>& more) {
         std::vector<std::string> arguments = {"render", "-q", "-i", dir / "plate.####.exr", "-o", dir / "out.####.exr"};
         arguments.insert(arguments.end(), more.begin(), more.end());
+        if (std::find(more.begin(), more.end(), "--frames") == more.end()) {
+            arguments.insert(arguments.end(), {"--frames", "0"});  // a copy, asked for
+        }
         return RunTaviron(arguments);
     };
     for (const char* method : {"median", "average"}) {
@@ -193,7 +199,7 @@ TEST_F(FaultTest, NanAndInfinitePixelsAreFilteredAsValues) {
 TEST_F(FaultTest, OutputDirectoryThatIsAFileIsAnOutputError) {
     WritePlates(3);
     TakeSources();
-    ExpectFailure(RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "plate.0001.png/out.####.png"}), 3,
+    ExpectFailure(RunTaviron({"render", "--frames", "0", "-i", dir / "plate.####.png", "-o", dir / "plate.0001.png/out.####.png"}), 3,
                   {"plate.0001.png"});
     ExpectOnlyOutputs({});
 }
@@ -236,7 +242,7 @@ TEST_F(FaultTest, FullDiskIsAnOutputErrorLeavingOnlyCompleteFiles) {
         if (!full.Mounted()) GTEST_SKIP() << "cannot mount a small file system here: " << full.Reason();
         const std::string in = std::string("plate.####.") + extension;
         const std::string out = std::string("full/out.####.") + extension;
-        const CliResult result = RunTaviron({"render", "-q", "-i", plates / in, "-o", dir / out});
+        const CliResult result = RunTaviron({"render", "--frames", "0", "-q", "-i", plates / in, "-o", dir / out});
         ExpectFailure(result, 3, {dir / "full/out.", "." + std::string(extension)});
         EXPECT_TRUE(FilesUnder(plates.Path()) == before);
         for (const auto& [name, bytes] : FilesUnder(dir / "full")) {
@@ -275,7 +281,7 @@ TEST_F(FaultTest, OutputNamingAMaskOfASequenceIsRefused) {
         WritePicture(FrameFile(dir.Path(), "matte", frame, "png"), RandomPicture(4, 3, {"Y"}, 5, 255),
                      OIIO::TypeDesc::UINT8);
     TakeSources();
-    ExpectFailure(RunTaviron({"render", "-i", dir / "plate.####.png", "--mask", dir / "matte.####.png", "--range",
+    ExpectFailure(RunTaviron({"render", "--frames", "0", "-i", dir / "plate.####.png", "--mask", dir / "matte.####.png", "--range",
                               "2-3", "-o", dir / "matte.%04d.png"}),
                   1, {"matte.0002.png"});
     ExpectOnlyOutputs({});
@@ -322,7 +328,7 @@ TEST_F(FaultTest, PathsWithSpacesAndAccentsRenderAsAnyOther) {
                      RandomPicture(4, 3, {"R", "G", "B"}, static_cast<unsigned>(frame), 255), OIIO::TypeDesc::UINT8);
     WritePicture(dir / "plates dir/ü matte.png", RandomPicture(4, 3, {"Y"}, 4, 255), OIIO::TypeDesc::UINT8);
     TakeSources();
-    const CliResult result = RunTaviron({"render", "-q", "-i", dir / "plates dir/é plate.####.png", "--mask",
+    const CliResult result = RunTaviron({"render", "--frames", "0", "-q", "-i", dir / "plates dir/é plate.####.png", "--mask",
                                          dir / "plates dir/ü matte.png", "-o", dir / "renders dir/ø out.%04d.png"});
     EXPECT_EQ(result.status, 0) << result.err;
     ExpectOnlyOutputs({"renders dir/ø out.0001.png", "renders dir/ø out.0002.png", "renders dir/ø out.0003.png"});
