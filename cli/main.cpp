@@ -45,8 +45,10 @@ void AddRenderOptions(CLI::App& render, RenderOptions& options, std::string& tra
     render.add_option("--range", options.range, "Frames to render, FIRST-LAST")
         ->type_name("FIRST-LAST")
         ->default_str("every input frame on disk");
-    render.add_option("--frames", options.frames, "Frames sampled on each side of the current one, 0 to 250 (\"Frames\")")
-        ->default_str("0");
+    render.add_option("--frames", options.frames,
+                      "Frames sampled on each side of the current one, 0 to 250 (\"Frames\"); needed unless --set "
+                      "Frames=N gives it, since the tool's starting value 0 copies the input")
+        ->default_str("none");
     render.add_option("--direction", options.direction, "Which side of the current frame the window lies on")
         ->transform(CLI::Transformer(DirectionAliases(), CLI::ignore_case).description(""))
         ->check(OneOf(DirectionWords()))
