@@ -37,7 +37,8 @@ const CLI::Validator kFinite(
 // Words of a closed list, whatever their case.
 CLI::Validator OneOf(const std::vector<std::string>& words) { return CLI::IsMember(words, CLI::ignore_case); }
 
-void AddRenderOptions(CLI::App& render, RenderOptions& options, std::string& trackConvention) {
+void AddRenderOptions(CLI::App& render, RenderOptions& options, std::string& trackConvention,
+                      std::string& progressFormat) {
     render.add_option("-i,--input", options.input, "Input sequence: plate.####.exr, plate.%04d.exr or one file")
         ->required();
     render.add_option("-o,--output", options.output, "Output sequence, same forms; the extension picks the format")
@@ -83,6 +84,11 @@ void AddRenderOptions(CLI::App& render, RenderOptions& options, std::string& tra
         ->check(kFinite & CLI::NonNegativeNumber)
         ->default_str("a quarter of the memory");
     render.add_flag("-q,--quiet", options.quiet, "No progress and no summary");
+    render.add_option("--progress-format", progressFormat,
+                      "text: a progress line on a terminal; openjd: also Open Job Description messages on standard "
+                      "output (openjd_progress, openjd_status, openjd_fail) for farm managers")
+        ->check(OneOf({"text", "openjd"}))
+        ->capture_default_str();
 }
 
 // Files are decoded and encoded on threads of the program's own, beside the
@@ -108,12 +114,16 @@ int Run(int argc, char** argv) {
 
     RenderOptions render;
     std::string trackConvention = "feature";
+    std::string progressFormat = "text";
     CLI::App* renderCommand = app.add_subcommand("render", "Filter an image sequence into another");
-    AddRenderOptions(*renderCommand, render, trackConvention);
+    AddRenderOptions(*renderCommand, render, trackConvention, progressFormat);
     AddPluginOption(*renderCommand, pluginPath);
     renderCommand->callback([&] {
         render.trackConvention = trackConvention == "offset" ? TrackConvention::Offset : TrackConvention::Feature;
-        command = [&] { return RunRender(pluginPath, render); };
+        render.progressFormat = ProgressFormatNamed(progressFormat);
+        command = [&] {
+            return ReportingFailure(render.progressFormat, [&] { return RunRender(pluginPath, render); });
+        };
     });
 
     std::string demoDirectory = "taviron-demo";
@@ -143,7 +153,12 @@ int Run(int argc, char** argv) {
     } catch (const CLI::CallForVersion& request) {
         return app.exit(request);
     } catch (const CLI::ParseError& error) {
-        throw UsageError(std::string(error.what()) + " (taviron --help lists the commands and options)");
+        const CliError usage = UsageError(std::string(error.what()) + " (taviron --help lists the commands and options)");
+        // The format as written: options checked before it have not set it.
+        const CLI::Option* format = renderCommand->get_option("--progress-format");
+        if (!format->empty() && ProgressFormatNamed(format->results().back()) == ProgressFormat::OpenJD)
+            PrintOpenJDMessage("openjd_fail", usage.what());
+        throw usage;
     }
     if (pluginPath.empty()) pluginPath = DefaultPluginPath();
     ConfigureImageLibrary();

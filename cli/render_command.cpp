@@ -112,7 +112,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     // goes before its file is compressed. A frame is filtered only when there
     // is room for it, so none is held while the writers are busy.
     WriteQueue writer(WriterCount(), kFramesWaitingToBeWritten);
-    Progress progress(frames.size(), !options.quiet && StandardErrorIsTerminal());
+    Progress progress(frames.size(), options.progressFormat, !options.quiet && StandardErrorIsTerminal());
     size_t skipped = 0;
     for (size_t i = 0; i < frames.size(); ++i) {
         const int frame = frames[i];
@@ -151,7 +151,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
         }
     }
     writer.Finish();
-    progress.Close();
+    progress.Close(skipped);
 
     if (!options.quiet) {
         const double seconds = progress.Seconds();

@@ -3,6 +3,8 @@
 // starting value.
 #pragma once
 
+#include "progress.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,4 +30,5 @@ struct RenderOptions {
     std::optional<double> cacheMegabytes;  // empty: a quarter of the memory
     std::vector<std::string> settings;     // ID=VALUE
     bool quiet = false;
+    ProgressFormat progressFormat = ProgressFormat::Text;
 };

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and cross-building need.
+# Installs the Debian packages that building, testing and cross-building need,
+# and the scheduler the farm example is tested on.
 set -euo pipefail
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -10,5 +11,6 @@ $sudo apt-get install -y -q \
   libgtest-dev libbenchmark-dev \
   libopenimageio-dev openimageio-tools libcli11-dev \
   clang libclang-rt-14-dev \
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+  slurm-wlm munge
 $sudo apt-get install -y -q --no-install-recommends wine wine64

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test stage: the native suite, the whole suite under the address
 # and undefined-behaviour sanitizers, the host and filter tests under the
-# thread sanitizer, the fuzzers, the soak, and the Windows build under Wine.
+# thread sanitizer, the fuzzers, the soak, the farm example on Slurm, and the
+# Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -10,6 +11,10 @@ echo "== native tests"
 cmake -S . -B build -G Ninja
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== slurm: the farm example as a job array on a one-node cluster"
+# Bounded: the stage stops its daemons when told to end.
+timeout --kill-after=30 240 scripts/test-slurm.sh build/bin/taviron
 
 # Sanitized builds: optimised enough to run the suite quickly, not so much
 # that stacks lose their frames. GCC's uninitialised-use analysis gives false
