@@ -178,13 +178,14 @@ second=$(INPUT=$work/large/plate.####.exr OUTPUT=$shared/out.####.exr FRAME_STAR
   TAVIRON=$taviron submit 0 "$work/logs" --hold --frames 2 --method min)
 scontrol release "$first,$second"
 # Whole files only, at every moment: each frame is all of one task's or all
-# of the other's.
+# of the other's. Each is read once (the other task may rename its own over it
+# between two reads).
 whole_or_missing() {
-  local frame file
+  local frame snapshot=$work/snapshot
   for frame in $(seq 1 24); do
-    file=$(frame_file "$shared" "$frame")
-    [[ -e $file ]] || continue
-    cmp -s "$file" "$(frame_file "$work/large-max" "$frame")" || cmp -s "$file" "$(frame_file "$work/large-min" "$frame")" ||
+    cat "$(frame_file "$shared" "$frame")" >"$snapshot" 2>/dev/null || continue
+    cmp -s "$snapshot" "$(frame_file "$work/large-max" "$frame")" ||
+      cmp -s "$snapshot" "$(frame_file "$work/large-min" "$frame")" ||
       { echo "frame $frame is neither the max nor the min render"; return 1; }
   done
 }
