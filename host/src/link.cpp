@@ -32,6 +32,6 @@ void Input::Connect(std::shared_ptr<Source> source) {
     source_ = std::move(source);
 }
 
-void Input::NotifyChanged(Parameter* /*param*/, double /*time*/, uint32_t /*flags*/, const TagList* /*tags*/) {
-    lastChange_ = NextChangeStamp();
+void Input::NotifyChanged(Parameter* param, double time, uint32_t flags, const TagList* tags) {
+    lastNotification_ = {param, time, flags, tags, NextChangeStamp()};
 }

@@ -62,11 +62,25 @@ int Operator::IndexOf(const Output* output) const {
     return PositionOf(outputs_, output);
 }
 
+int Operator::lw_push(void* /*scriptState*/) {
+    return 0;
+}
+
+void Operator::PostProcess(Request* /*req*/) {}
+
 void Operator::Process(Request* /*req*/) {}
 
-void Operator::NotifyChanged(Input* /*in*/, Parameter* /*param*/, double /*time*/, TagList* /*tags*/) {
-    lastChange_ = NextChangeStamp();
+void Operator::PreCalcPreProcess(Request* /*req*/) {}
+
+bool Operator::ProcessGL(Request* /*req*/) {
+    return false;
 }
+
+void Operator::NotifyChanged(Input* in, Parameter* param, double time, TagList* tags) {
+    lastNotification_ = {in, param, time, tags, NextChangeStamp()};
+}
+
+void Operator::RegionChanged(Input* /*in*/) {}
 
 void Operator::SetInputValue(Input* in, double value, double time) {
     in->SetValue(value);

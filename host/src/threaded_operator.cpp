@@ -9,7 +9,15 @@ void ThreadedOperator::DoMultiProcess(Request* req, long count) {
     WorkerPool::Instance().Run(count, work);
 }
 
+int ThreadedOperator::ThreadMain(void* /*data*/) {
+    return 0;
+}
+
 void ThreadedOperator::ProcessChunk(Request* /*req*/, long /*chunk*/) {}
+
+void ThreadedOperator::QuickProcessChunk(Request* req, long chunk) {
+    ProcessChunk(req, chunk);
+}
 
 void SetWorkerThreadCount(unsigned count) {
     WorkerPool::Instance().SetThreadCount(count);

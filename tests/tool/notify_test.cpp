@@ -85,6 +85,8 @@ TEST_F(Notification, AboutShowsFromHalfUpOnly) {
     Input* about = InputOf(tool, "About");
     Change(about, 0.5);
     EXPECT_EQ(shown.size(), 1u) << "0.5 counts as pressed";
+    Change(about, std::nextafter(0.5, 0.0));
+    EXPECT_EQ(shown.size(), 1u) << "the double just below 0.5 does not";
     Change(about, 0.4999);
     Change(about, 0.0);
     Change(about, -1.0);
@@ -120,12 +122,43 @@ TEST_F(Notification, NoParameterShowsNothingButReachesTheBase) {
     EXPECT_GT(tool->LastChange(), afterAbout);
 }
 
-TEST_F(Notification, MaskChangeReachesTheMaskFirstAndTheBaseSecond) {
+TEST_F(Notification, MaskChangeReachesTheMaskFirstAndTheBaseSecondWithTheSameArguments) {
     Input* mask = InputOf(tool, "Mask");
-    Change(mask, 1.0);
-    EXPECT_NE(mask->LastChange(), 0u);
-    EXPECT_GT(tool->LastChange(), mask->LastChange());
+    Number number(1.0);
+    TagList tags(TAG_Default, 2.0, TAG_DONE);
+    tool->NotifyChanged(mask, &number, 37.5, &tags);
+
+    const Input::Notification& toMask = mask->LastNotification();
+    EXPECT_EQ(toMask.param, &number);
+    EXPECT_EQ(toMask.time, 37.5);
+    EXPECT_EQ(toMask.flags, 0u);
+    EXPECT_EQ(toMask.tags, &tags);
+
+    const Operator::Notification& toBase = tool->LastNotification();
+    EXPECT_EQ(toBase.input, mask);
+    EXPECT_EQ(toBase.param, &number);
+    EXPECT_EQ(toBase.time, 37.5);
+    EXPECT_EQ(toBase.tags, &tags);
+    EXPECT_NE(toMask.stamp, 0u);
+    EXPECT_GT(toBase.stamp, toMask.stamp) << "the base is told second";
     EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(Notification, BaseGetsTheFourArgumentsOfAnyChangeUnchanged) {
+    Input* frames = InputOf(tool, "Frames");
+    Number number(4.0);
+    TagList tags;
+    tool->NotifyChanged(frames, &number, -2.25, &tags);
+    const Operator::Notification& toBase = tool->LastNotification();
+    EXPECT_EQ(toBase.input, frames);
+    EXPECT_EQ(toBase.param, &number);
+    EXPECT_EQ(toBase.time, -2.25);
+    EXPECT_EQ(toBase.tags, &tags);
+
+    tool->NotifyChanged(InputOf(tool, "Mask"), nullptr, 3.0, nullptr);
+    EXPECT_EQ(tool->LastNotification().param, nullptr);
+    EXPECT_EQ(tool->LastNotification().time, 3.0);
+    EXPECT_EQ(tool->LastNotification().tags, nullptr);
 }
 
 TEST_F(Notification, OtherInputsReachOnlyTheBase) {

@@ -56,15 +56,25 @@ public:
     void SetValue(double value) { value_ = value; }
 
     // The input's own handling of a change of its value or connection. The
-    // host stamps the input with the change clock (see LastChange).
+    // stand-in records the call (see LastNotification).
     virtual void NotifyChanged(Parameter* param, double time, uint32_t flags, const TagList* tags);
-    // Host change-clock stamp of the last NotifyChanged, 0 when none yet.
-    uint64_t LastChange() const { return lastChange_; }
+
+    // The arguments of the last NotifyChanged, and the host change-clock
+    // stamp it got (0 when there was none yet).
+    struct Notification {
+        Parameter* param = nullptr;
+        double time = 0.0;
+        uint32_t flags = 0;
+        const TagList* tags = nullptr;
+        uint64_t stamp = 0;
+    };
+    const Notification& LastNotification() const { return lastNotification_; }
+    uint64_t LastChange() const { return lastNotification_.stamp; }
 
 private:
     std::shared_ptr<Source> source_;
     double value_;
-    uint64_t lastChange_ = 0;
+    Notification lastNotification_;
 };
 
 class HOST_API Output : public Link {

@@ -43,13 +43,48 @@ public:
     // The registration record the operator was made from (may be null).
     Registry* Class() const { return class_; }
 
+    // The virtual operations below are declared in the order of the host's
+    // table, which a compiled tool calls by slot: a tool built against this
+    // header must find each operation where the host looks for it. Those the
+    // stand-in never calls do nothing harmful by default.
+
+    // Pushes the operator onto a script interpreter's stack and returns the
+    // number of values pushed. The stand-in has no interpreter: none.
+    virtual int lw_push(void* scriptState);
+
+    // After Process, for work on the finished outputs. The base does nothing.
+    virtual void PostProcess(Request* req);
+
     // Computes the outputs for one request. The base sets none.
     virtual void Process(Request* req);
 
+    // Before a pre-calculation request (image sizes and domains only). The
+    // base does nothing.
+    virtual void PreCalcPreProcess(Request* req);
+
+    // Computes the outputs on the graphics card; false when the operator has
+    // no such path and the host is to call Process. The base has none.
+    virtual bool ProcessGL(Request* req);
+
     // Called by the host after an input's value or connection changed. The
-    // base stamps the operator with the change clock (see LastChange).
+    // base records the call (see LastNotification).
     virtual void NotifyChanged(Input* in, Parameter* param, double time, TagList* tags);
-    uint64_t LastChange() const { return lastChange_; }
+
+    // Called after the user moved an input's region of interest. The base
+    // does nothing.
+    virtual void RegionChanged(Input* in);
+
+    // The arguments of the last call of Operator::NotifyChanged, and the host
+    // change-clock stamp it got (0 when there was none yet).
+    struct Notification {
+        Input* input = nullptr;
+        Parameter* param = nullptr;
+        double time = 0.0;
+        TagList* tags = nullptr;
+        uint64_t stamp = 0;
+    };
+    const Notification& LastNotification() const { return lastNotification_; }
+    uint64_t LastChange() const { return lastNotification_.stamp; }
 
     // For the host: set a control's value as a user would, and tell the
     // operator through NotifyChanged with a Number of the new value.
@@ -63,7 +98,7 @@ private:
     Registry* class_;
     std::vector<Input*> inputs_;
     std::vector<Output*> outputs_;
-    uint64_t lastChange_ = 0;
+    Notification lastNotification_;
 };
 
 class HOST_API ThreadedOperator : public Operator {
@@ -79,8 +114,16 @@ public:
     // rethrown here once every running chunk has finished.
     void DoMultiProcess(Request* req, long count);
 
+    // Body of a thread the operator starts through the host; returns its exit
+    // code. The stand-in starts none; the base returns 0.
+    virtual int ThreadMain(void* data);
+
     // One chunk of a request. The base does nothing.
     virtual void ProcessChunk(Request* req, long chunk);
+
+    // One chunk of an interactive preview, where speed matters more than
+    // quality. The base computes the chunk in full with ProcessChunk.
+    virtual void QuickProcessChunk(Request* req, long chunk);
 };
 
 // Threads of the host's worker pool, counting the thread that calls

@@ -18,11 +18,12 @@ class Registry;
 // A value from the host's scripting, handed through to a new instance.
 struct ScriptVal {};
 
-// A class's script record.
+// A class's script record. Its table holds the two conversions and nothing
+// else: records are static objects of the module that declares the class,
+// never destroyed through this base, so the destructor is not virtual.
 class HOST_API ScriptInfo {
 public:
     ScriptInfo(int version, const char* id, const char* parent, const char* help);
-    virtual ~ScriptInfo();
 
     // Conversions between an object and its script-side form.
     virtual void* ToScript(void* object) = 0;
@@ -30,6 +31,9 @@ public:
 
     int Version() const { return version_; }
     const HostID& ID() const { return id_; }
+
+protected:
+    ~ScriptInfo();
 
 private:
     int version_;
