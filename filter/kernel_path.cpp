@@ -20,8 +20,13 @@ KernelPath WidestAvailable() {
     return KernelPath::Sse2;
 }
 
+constexpr int kNotForced = -1;
+std::atomic<int> forcedPath{kNotForced};
+
+}  // namespace
+
 // TAVIRON_KERNEL when it names a path this CPU has, else the widest.
-KernelPath PathFromEnvironment() {
+KernelPath DefaultKernelPath() {
     const char* wanted = std::getenv("TAVIRON_KERNEL");
     if (wanted != nullptr) {
         for (KernelPath path : kWidestFirst) {
@@ -32,11 +37,6 @@ KernelPath PathFromEnvironment() {
     }
     return WidestAvailable();
 }
-
-constexpr int kNotForced = -1;
-std::atomic<int> forcedPath{kNotForced};
-
-}  // namespace
 
 bool KernelPathAvailable(KernelPath path) {
     __builtin_cpu_init();
@@ -75,7 +75,7 @@ KernelPath ActiveKernelPath() {
     if (forced != kNotForced) {
         return static_cast<KernelPath>(forced);
     }
-    static const KernelPath fromEnvironment = PathFromEnvironment();
+    static const KernelPath fromEnvironment = DefaultKernelPath();
     return fromEnvironment;
 }
 

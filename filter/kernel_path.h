@@ -13,9 +13,14 @@ enum class KernelPath { Sse2, Avx2, Avx512 };
 bool KernelPathAvailable(KernelPath path);
 const char* KernelPathName(KernelPath path);
 
+// The path rows take unless one is forced: TAVIRON_KERNEL's as the
+// environment names it now, else the widest this CPU has.
+KernelPath DefaultKernelPath();
+
 // For tests and benchmarks: every later row runs on `path`. Throws
 // std::invalid_argument when this CPU lacks it.
 void ForceKernelPath(KernelPath path);
+// The forced path, else the default path as it was at the first call.
 KernelPath ActiveKernelPath();
 
 using TileKernel = void (*)(const TileJob&);

@@ -21,6 +21,7 @@ LiveRegister& Register() {
 }
 
 std::atomic<size_t> overReleases{0};
+std::atomic<RecycleObserver> recycleObserver{nullptr};
 
 void ReportOverRelease(const void* object) {
     overReleases.fetch_add(1, std::memory_order_relaxed);
@@ -73,6 +74,9 @@ void Object::Recycle() {
             ReportOverRelease(self);
             return;
         }
+        if (const RecycleObserver observer = recycleObserver.load(std::memory_order_acquire)) {
+            observer(this);
+        }
         last = DropReference();
         if (last) {
             // Out of the register before it goes, so that a second release
@@ -87,4 +91,8 @@ void Object::Recycle() {
 
 size_t Object::OverReleaseCount() {
     return overReleases.load(std::memory_order_relaxed);
+}
+
+void SetRecycleObserver(RecycleObserver observer) {
+    recycleObserver.store(observer, std::memory_order_release);
 }

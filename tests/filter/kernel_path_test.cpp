@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
@@ -28,6 +29,33 @@ TEST(FilterKernelPath, ForcingTakesAvailablePathsAndRefusesOthers) {
         }
     }
     taviron::ForceKernelPath(before);
+}
+
+void SetKernelVariable(const char* value) {
+#if defined(_WIN32)
+    _putenv_s("TAVIRON_KERNEL", value == nullptr ? "" : value);
+#else
+    if (value == nullptr) {
+        unsetenv("TAVIRON_KERNEL");
+    } else {
+        setenv("TAVIRON_KERNEL", value, 1);
+    }
+#endif
+}
+
+TEST(FilterKernelPath, DefaultIsTheWidestUnlessTheEnvironmentNamesAnother) {
+    const char* set = std::getenv("TAVIRON_KERNEL");
+    const std::string before = set == nullptr ? "" : set;
+    const KernelPath widest = taviron::KernelPathAvailable(KernelPath::Avx512) ? KernelPath::Avx512
+                              : taviron::KernelPathAvailable(KernelPath::Avx2) ? KernelPath::Avx2
+                                                                               : KernelPath::Sse2;
+    SetKernelVariable(nullptr);
+    EXPECT_EQ(taviron::DefaultKernelPath(), widest);
+    SetKernelVariable("sse2");
+    EXPECT_EQ(taviron::DefaultKernelPath(), KernelPath::Sse2);
+    SetKernelVariable("neon");
+    EXPECT_EQ(taviron::DefaultKernelPath(), widest);
+    SetKernelVariable(before.empty() ? nullptr : before.c_str());
 }
 
 TEST(FilterKernelPath, NamesAreTheEnvironmentValues) {

@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <utility>
 #include <limits>
 #include <vector>
 
@@ -35,12 +38,16 @@ public:
         : source_(MakeFilledImage(width, height, source)), output_(MakeImage(width, height)) {}
 
     Image& AddFrame(const FltPixel& fill, Point* point = nullptr) {
-        frames_.push_back(MakeFilledImage(source_->Width(), source_->Height(), fill));
+        return AddFrameOfSize(source_->Width(), source_->Height(), fill, point);
+    }
+    Image& AddFrameOfSize(int32_t width, int32_t height, const FltPixel& fill, Point* point = nullptr) {
+        frames_.push_back(MakeFilledImage(width, height, fill));
         points_.emplace_back(point);
         return *frames_.back();
     }
-    Image& SetMask(const FltPixel& fill) {
-        mask_ = MakeFilledImage(source_->Width(), source_->Height(), fill);
+    Image& SetMask(const FltPixel& fill) { return SetMaskOfSize(source_->Width(), source_->Height(), fill); }
+    Image& SetMaskOfSize(int32_t width, int32_t height, const FltPixel& fill) {
+        mask_ = MakeFilledImage(width, height, fill);
         return *mask_;
     }
     void SetCurrentPoint(double x, double y) { current_.reset(new Point(x, y)); }
@@ -96,7 +103,13 @@ float RedOf(std::vector<float> reds, int32_t method) {
     return RedFrames(reds).RunPixel(AllChannels(method)).R;
 }
 
-TEST(FilterPixelMethods, MaxMinAverageAndMedianOfThree) {
+// Every rule holds on each kernel path.
+class FilterPixelMethods : public OnEachKernelPath {};
+class FilterPixelThreshold : public OnEachKernelPath {};
+class FilterPixelMask : public OnEachKernelPath {};
+class FilterPixelWindow : public OnEachKernelPath {};
+
+TEST_P(FilterPixelMethods, MaxMinAverageAndMedianOfThree) {
     const std::vector<float> reds = {0.2f, 0.9f, 0.5f};
     EXPECT_EQ(RedOf(reds, taviron::METHOD_MAX), 0.9f);
     EXPECT_EQ(RedOf(reds, taviron::METHOD_MIN), 0.2f);
@@ -105,13 +118,13 @@ TEST(FilterPixelMethods, MaxMinAverageAndMedianOfThree) {
     EXPECT_EQ(Bits(RedOf(reds, taviron::METHOD_AVERAGE)), Bits(sum / 3.0f));
 }
 
-TEST(FilterPixelMethods, MedianOfAnEvenWindowIsTheUpperMiddle) {
+TEST_P(FilterPixelMethods, MedianOfAnEvenWindowIsTheUpperMiddle) {
     EXPECT_EQ(RedOf({0.7f, 0.3f}, taviron::METHOD_MEDIAN), 0.7f);
     EXPECT_EQ(RedOf({4.0f, 1.0f, 3.0f, 2.0f}, taviron::METHOD_MEDIAN), 3.0f);
     EXPECT_EQ(RedOf({5.0f, 1.0f, 4.0f, 2.0f, 3.0f}, taviron::METHOD_MEDIAN), 3.0f);
 }
 
-TEST(FilterPixelMethods, NaNAndSignedZerosFollowTotalOrder) {
+TEST_P(FilterPixelMethods, NaNAndSignedZerosFollowTotalOrder) {
     const float negativeNaN = FromBits(0xffc00000u);
     const std::vector<float> reds = {kNaN, 1.0f, negativeNaN, -kInf, kInf};
     EXPECT_EQ(Bits(RedOf(reds, taviron::METHOD_MIN)), 0xffc00000u);
@@ -121,12 +134,12 @@ TEST(FilterPixelMethods, NaNAndSignedZerosFollowTotalOrder) {
     EXPECT_EQ(Bits(RedOf({-0.0f, 0.0f}, taviron::METHOD_MAX)), 0u);
 }
 
-TEST(FilterPixelMethods, AverageOverNaNIsTheOneQuietNaN) {
+TEST_P(FilterPixelMethods, AverageOverNaNIsTheOneQuietNaN) {
     EXPECT_EQ(Bits(RedOf({FromBits(0xfff00001u), 1.0f, FromBits(0x7fc00123u)}, taviron::METHOD_AVERAGE)), 0x7fc00000u);
     EXPECT_EQ(Bits(RedOf({kInf, -kInf}, taviron::METHOD_AVERAGE)), 0x7fc00000u);
 }
 
-TEST(FilterPixelMethods, EachChannelIsOrderedByItself) {
+TEST_P(FilterPixelMethods, EachChannelIsOrderedByItself) {
     RowScene scene(1, 1, Pixel(0, 0, 0, 0));
     scene.AddFrame(Pixel(1, 0, 3, 0));
     scene.AddFrame(Pixel(2, 0, 1, 0));
@@ -136,7 +149,7 @@ TEST(FilterPixelMethods, EachChannelIsOrderedByItself) {
     EXPECT_EQ(out.R, 2.0f);  // from the third
 }
 
-TEST(FilterPixelMethods, DisabledChannelsAndDepthKeepTheSource) {
+TEST_P(FilterPixelMethods, DisabledChannelsAndDepthKeepTheSource) {
     RowScene scene(2, 2, Pixel(0.1f, 0.2f, 0.3f, 0.4f, 7.0f));
     scene.AddFrame(Pixel(5, 5, 5, 5, 9));
     RowControls controls = AllChannels(taviron::METHOD_AVERAGE);
@@ -146,7 +159,7 @@ TEST(FilterPixelMethods, DisabledChannelsAndDepthKeepTheSource) {
     EXPECT_TRUE(SameBits(out, Pixel(5, 0.2f, 5, 0.4f, 7.0f))) << Describe(out);
 }
 
-TEST(FilterPixelThreshold, RestoresOnlyChangesStrictlyBelowIt) {
+TEST_P(FilterPixelThreshold, RestoresOnlyChangesStrictlyBelowIt) {
     RowControls controls = AllChannels(taviron::METHOD_MEDIAN);
     controls.threshold = 0.25;
     EXPECT_EQ(RedFrames({0.75f}, 0.5f).RunPixel(controls).R, 0.75f);
@@ -155,7 +168,44 @@ TEST(FilterPixelThreshold, RestoresOnlyChangesStrictlyBelowIt) {
     EXPECT_EQ(RedFrames({0.5f}, 0.5f).RunPixel(controls).R, 0.5f);
 }
 
-TEST(FilterPixelMask, AlphaZeroOrBelowLeavesTheSourceAnyOtherFiltersInFull) {
+// Three equal frames, so that every method, Random too, yields the frame:
+// blue, green, red and alpha change by 0.125, 0.5, 0.375 and 0.0625.
+TEST_P(FilterPixelThreshold, ThresholdMaskAndChannelsApplyToEveryMethod) {
+    for (int32_t method : {taviron::METHOD_MEDIAN, taviron::METHOD_AVERAGE, taviron::METHOD_MAX,
+                           taviron::METHOD_MIN, taviron::METHOD_RANDOM}) {
+        RowScene scene(3, 1, Pixel(0.5f, 0.5f, 0.5f, 0.5f, 9.0f));
+        for (int j = 0; j < 3; ++j) {
+            scene.AddFrame(Pixel(0.625f, 1.0f, 0.875f, 0.5625f, 1.0f));
+        }
+        Image& mask = scene.SetMask(Pixel(0, 0, 0, 1));
+        mask.SetPixel(1, 0, Pixel(1, 1, 1, 0));
+        RowControls controls = AllChannels(method);
+        controls.channelOn[CHAN_GREEN] = false;
+        controls.threshold = 0.25;
+        const Image& output = scene.Run(controls);
+        for (int32_t x : {0, 2}) {
+            FltPixel out;
+            output.GetPixel(x, 0, out);
+            EXPECT_TRUE(SameBits(out, Pixel(0.5f, 0.5f, 0.875f, 0.5f, 9.0f)))
+                << "method " << method << ", column " << x << ": " << Describe(out);
+        }
+        FltPixel masked;
+        output.GetPixel(1, 0, masked);
+        EXPECT_TRUE(SameBits(masked, Pixel(0.5f, 0.5f, 0.5f, 0.5f, 9.0f))) << "method " << method;
+    }
+}
+
+// A mask without pixels says nothing about any pixel: it filters everywhere,
+// as the all-ones mask does.
+TEST_P(FilterPixelMask, MaskWithoutPixelsFiltersEverywhere) {
+    for (auto [width, height] : {std::pair{0, 0}, std::pair{0, 3}, std::pair{4, 0}}) {
+        RowScene scene = RedFrames({0.9f}, 0.1f);
+        scene.SetMaskOfSize(width, height, Pixel(0, 0, 0, 0));
+        EXPECT_EQ(scene.RunPixel(AllChannels(taviron::METHOD_MAX)).R, 0.9f) << width << "x" << height;
+    }
+}
+
+TEST_P(FilterPixelMask, AlphaZeroOrBelowLeavesTheSourceAnyOtherFiltersInFull) {
     for (float alpha : {0.0f, -0.0f, -1.0f}) {
         RowScene scene = RedFrames({0.9f}, 0.1f);
         scene.SetMask(Pixel(1, 1, 1, alpha));
@@ -169,7 +219,7 @@ TEST(FilterPixelMask, AlphaZeroOrBelowLeavesTheSourceAnyOtherFiltersInFull) {
 }
 
 // A frame 20 pixels wide whose red channel holds the column number.
-class FilterPixelTracking : public ::testing::Test {
+class FilterPixelTracking : public OnEachKernelPath {
 protected:
     static constexpr int32_t kWidth = 20;
 
@@ -186,7 +236,7 @@ protected:
     }
 };
 
-TEST_F(FilterPixelTracking, DisplacementIsClampedIntoTheFrame) {
+TEST_P(FilterPixelTracking, DisplacementIsClampedIntoTheFrame) {
     EXPECT_EQ(SampledColumn(0.3, 0.3 + 3.7 / kWidth), 0.0f);  // px -3.7
     EXPECT_EQ(SampledColumn(0.5, 0.0), 10.0f);
     EXPECT_EQ(SampledColumn(1.0, 0.0), 19.0f);  // px exactly the width
@@ -195,13 +245,95 @@ TEST_F(FilterPixelTracking, DisplacementIsClampedIntoTheFrame) {
     EXPECT_EQ(SampledColumn(-std::numeric_limits<double>::infinity(), 0.0), 0.0f);
 }
 
-TEST_F(FilterPixelTracking, UndefinedDisplacementSamplesInPlace) {
+// Red holds the row number: the current point lies a quarter of the height
+// below the frame's, so every row samples the frame two of its eight rows
+// further down, and a point a quarter above two rows up, clamped at the edges.
+TEST_P(FilterPixelTracking, VerticalDisplacementMovesTheSampleRow) {
+    constexpr int32_t kHeight = 8;
+    for (double frameY : {0.25, 0.75}) {
+        RowScene scene(2, kHeight, Pixel(0, 0, -1, 0));
+        Image& frame = scene.AddFrame(Pixel(0, 0, 0, 0), new Point(0.5, frameY));
+        for (int32_t row = 0; row < kHeight; ++row) {
+            frame.SetPixel(1, row, Pixel(0, 0, static_cast<float>(row), 0));
+        }
+        scene.SetCurrentPoint(0.5, 0.5);
+        RowControls controls = AllChannels(taviron::METHOD_MEDIAN);
+        controls.useTracking = true;
+        const Image& output = scene.Run(controls);
+        const int32_t shift = frameY < 0.5 ? 2 : -2;
+        for (int32_t y = 0; y < kHeight; ++y) {
+            FltPixel out;
+            output.GetPixel(1, y, out);
+            EXPECT_EQ(out.R, static_cast<float>(std::clamp(y + shift, 0, kHeight - 1))) << "row " << y;
+        }
+    }
+}
+
+// The same point difference moves a frame twice the source's size by twice
+// as many of its own pixels: a quarter is 2 of 8 columns and 4 of 16 rows.
+TEST_P(FilterPixelTracking, DisplacementCountsInTheSampledFramesOwnPixels) {
+    RowScene scene(4, 8, Pixel(0, 0, -1, 0));
+    Image& frame = scene.AddFrameOfSize(8, 16, Pixel(0, 0, 0, 0), new Point(0.25, 0.25));
+    for (int32_t row = 0; row < 16; ++row) {
+        for (int32_t column = 0; column < 8; ++column) {
+            frame.SetPixel(column, row, Pixel(0, 0, static_cast<float>(100 * column + row), 0));
+        }
+    }
+    scene.SetCurrentPoint(0.5, 0.5);
+    RowControls controls = AllChannels(taviron::METHOD_MEDIAN);
+    controls.useTracking = true;
+    const Image& output = scene.Run(controls);
+    for (int32_t y = 0; y < 8; ++y) {
+        for (int32_t x = 0; x < 4; ++x) {
+            FltPixel out;
+            output.GetPixel(x, y, out);
+            EXPECT_EQ(out.R, static_cast<float>(100 * (x + 2) + y + 4)) << x << ", " << y;
+        }
+    }
+}
+
+TEST_P(FilterPixelTracking, SamePointInEveryFrameGivesTheUntrackedResult) {
+    constexpr int32_t kWidth = 5;
+    constexpr int32_t kHeight = 4;
+    RowScene scene(kWidth, kHeight, Pixel(0, 0, 0, 0));
+    for (int j = 0; j < 3; ++j) {
+        Image& frame = scene.AddFrame(Pixel(0, 0, 0, 0), new Point(0.3, 0.7));
+        for (int32_t y = 0; y < kHeight; ++y) {
+            for (int32_t x = 0; x < kWidth; ++x) {
+                const float v = static_cast<float>((x * 7 + y * 3 + j * 5) % 11);
+                frame.SetPixel(x, y, Pixel(v, -v, v * 0.5f, 1 - v));
+            }
+        }
+    }
+    scene.SetCurrentPoint(0.3, 0.7);
+    RowControls controls = AllChannels(taviron::METHOD_MEDIAN);
+    std::vector<FltPixel> untracked;
+    const Image& plain = scene.Run(controls);
+    for (int32_t y = 0; y < kHeight; ++y) {
+        for (int32_t x = 0; x < kWidth; ++x) {
+            FltPixel pixel;
+            plain.GetPixel(x, y, pixel);
+            untracked.push_back(pixel);
+        }
+    }
+    controls.useTracking = true;
+    const Image& tracked = scene.Run(controls);
+    for (int32_t y = 0; y < kHeight; ++y) {
+        for (int32_t x = 0; x < kWidth; ++x) {
+            FltPixel pixel;
+            tracked.GetPixel(x, y, pixel);
+            EXPECT_TRUE(SameBits(pixel, untracked[static_cast<size_t>(y * kWidth + x)])) << x << ", " << y;
+        }
+    }
+}
+
+TEST_P(FilterPixelTracking, UndefinedDisplacementSamplesInPlace) {
     const double inf = std::numeric_limits<double>::infinity();
     EXPECT_EQ(SampledColumn(inf, inf, 7), 7.0f);
     EXPECT_EQ(SampledColumn(std::numeric_limits<double>::quiet_NaN(), 0.0, 4), 4.0f);
 }
 
-TEST_F(FilterPixelTracking, AbsentPointsMeanNoDisplacement) {
+TEST_P(FilterPixelTracking, AbsentPointsMeanNoDisplacement) {
     RowScene scene(3, 1, Pixel(0, 0, -1, 0));
     Image& frame = scene.AddFrame(Pixel(0, 0, 0, 0));  // no point of its own
     for (int32_t column = 0; column < 3; ++column) {
@@ -213,7 +345,7 @@ TEST_F(FilterPixelTracking, AbsentPointsMeanNoDisplacement) {
     EXPECT_EQ(scene.RunPixel(controls, 1, 0).R, 1.0f);
 }
 
-TEST(FilterPixelWindow, EmptyWindowAndUnknownMethodsKeepTheSource) {
+TEST_P(FilterPixelWindow, EmptyWindowAndUnknownMethodsKeepTheSource) {
     const FltPixel source = Pixel(0.1f, kNaN, -0.0f, 3.0f, 2.0f);
     for (int32_t method : {0, 1, 2, 3, 4}) {
         RowScene empty(2, 1, source);
@@ -223,6 +355,62 @@ TEST(FilterPixelWindow, EmptyWindowAndUnknownMethodsKeepTheSource) {
         RowScene scene(2, 1, source);
         scene.AddFrame(Pixel(9, 9, 9, 9, 9));
         EXPECT_TRUE(SameBits(scene.RunPixel(AllChannels(method), 1), source)) << method;
+    }
+}
+
+// Windows too wide for a sorting network, whose median is searched for:
+// sixteen columns (every lane of the widest path), each a different
+// permutation of the values, which are 0 .. n - 1, or powers of two from
+// 2^-40 up (guesses interpolated between the ends land far off), or two values
+// tied so that the median is the first or the last of a run.
+class FilterPixelWideWindow : public OnEachKernelPath {
+protected:
+    static constexpr int32_t kColumns = 16;
+
+    // Red of frame j at column c is value(rank) with rank a permutation of
+    // 0 .. n - 1 that differs per column.
+    template <typename Value>
+    static FltPixel RunRanks(int n, int32_t method, Value value, int32_t column) {
+        RowScene scene(kColumns, 1, Pixel(0, 0, -1, 0));
+        for (int j = 0; j < n; ++j) {
+            Image& frame = scene.AddFrame(Pixel(0, 0, 0, 0));
+            for (int32_t c = 0; c < kColumns; ++c) {
+                const int rank = (j * 37 + c * 11) % n;
+                frame.SetPixel(c, 0, Pixel(0, 0, value(rank), 0));
+            }
+        }
+        return scene.RunPixel(AllChannels(method), column);
+    }
+};
+
+TEST_P(FilterPixelWideWindow, MedianMaxAndMinOfPermutations) {
+    for (int n : {65, 66, 101, 200, 257}) {
+        for (int32_t column : {0, 5, kColumns - 1}) {
+            const auto linear = [](int rank) { return static_cast<float>(rank); };
+            EXPECT_EQ(RunRanks(n, taviron::METHOD_MEDIAN, linear, column).R, static_cast<float>(n / 2)) << n;
+            EXPECT_EQ(RunRanks(n, taviron::METHOD_MAX, linear, column).R, static_cast<float>(n - 1)) << n;
+            EXPECT_EQ(RunRanks(n, taviron::METHOD_MIN, linear, column).R, 0.0f) << n;
+            const auto powers = [](int rank) { return std::ldexp(1.0f, rank - 40); };
+            EXPECT_EQ(RunRanks(n, taviron::METHOD_MEDIAN, powers, column).R, std::ldexp(1.0f, n / 2 - 40)) << n;
+            const auto negatives = [n](int rank) { return static_cast<float>(rank - n); };
+            EXPECT_EQ(RunRanks(n, taviron::METHOD_MEDIAN, negatives, column).R, static_cast<float>(n / 2 - n)) << n;
+        }
+    }
+}
+
+TEST_P(FilterPixelWideWindow, MedianAtTheEdgeOfARunOfTies) {
+    for (int n : {65, 66, 101, 200}) {
+        for (int32_t column : {0, 7}) {
+            // Ranks 0 .. n/2 - 1 are 1: the median is the first 2.
+            const auto firstOfRun = [n](int rank) { return rank < n / 2 ? 1.0f : 2.0f; };
+            EXPECT_EQ(RunRanks(n, taviron::METHOD_MEDIAN, firstOfRun, column).R, 2.0f) << n;
+            // Ranks 0 .. n/2 are 1: the median is the last 1.
+            const auto lastOfRun = [n](int rank) { return rank <= n / 2 ? 1.0f : 2.0f; };
+            EXPECT_EQ(RunRanks(n, taviron::METHOD_MEDIAN, lastOfRun, column).R, 1.0f) << n;
+            // One value alone between two runs.
+            const auto alone = [n](int rank) { return rank < n / 2 ? 0.0f : rank == n / 2 ? 0.5f : 3.0f; };
+            EXPECT_EQ(RunRanks(n, taviron::METHOD_MEDIAN, alone, column).R, 0.5f) << n;
+        }
     }
 }
 
@@ -281,6 +469,12 @@ TEST_P(FilterPixelRandom, DrawsEvenWithEveryChannelOff) {
     EXPECT_EQ(std::rand(), afterRow);
 }
 
+INSTANTIATE_ON_EACH_KERNEL_PATH(FilterPixelMethods);
+INSTANTIATE_ON_EACH_KERNEL_PATH(FilterPixelThreshold);
+INSTANTIATE_ON_EACH_KERNEL_PATH(FilterPixelMask);
+INSTANTIATE_ON_EACH_KERNEL_PATH(FilterPixelTracking);
+INSTANTIATE_ON_EACH_KERNEL_PATH(FilterPixelWindow);
+INSTANTIATE_ON_EACH_KERNEL_PATH(FilterPixelWideWindow);
 INSTANTIATE_ON_EACH_KERNEL_PATH(FilterPixelRandom);
 
 }  // namespace

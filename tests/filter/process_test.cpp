@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -239,6 +242,70 @@ TEST_F(ProcessRequest, MaskAlphaZeroLeavesTheSource) {
     EXPECT_EQ(PixelOf(Run()).R, 10.0f);
     ConnectMask(Pixel(0, 0, 0, 1e-30f));
     EXPECT_EQ(PixelOf(Run()).R, 11.0f);
+}
+
+TEST_F(ProcessRequest, OneFrameWindowGivesTheSourcePixelsUnderEveryMethod) {
+    SetFrames(4, 3);  // a direction without a button: offset 0 alone
+    for (double method : {0, 1, 2, 3, 4}) {
+        tool_->InFilterMethod->SetValue(method);
+        const ParameterRef output = Run();
+        EXPECT_EQ(WindowFetches(), Expected({10}));
+        for (int32_t y = 0; y < kHeight; ++y) {
+            for (int32_t x = 0; x < kWidth; ++x) {
+                EXPECT_TRUE(SameBits(PixelOf(output, x, y), Pixel(10, 10, 10, 10, 0.5f))) << method;
+            }
+        }
+    }
+}
+
+// A frame without pixels has nothing to sample: it is left out of the window
+// as a missing frame is, and its point given back at once. A mask without
+// pixels masks nothing.
+TEST_F(ProcessRequest, FramesAndMasksWithoutPixelsAreLeftOut) {
+    clip_->Set(11.0, MakeImage(0, kHeight).release());
+    clip_->Set(9.0, MakeImage(kWidth, 0).release());
+    track_->SetDefault(new Point(0.5, 0.5));
+    SetFrames(1, 1);
+    tool_->InFilterMethod->SetValue(1);  // Average: a left-out frame would count
+    ConnectMask(Pixel(0, 0, 0, 0));
+    mask_->SetDefault(MakeImage(0, 0).release());
+    EXPECT_TRUE(SameBits(PixelOf(Run(), 3, 4), Pixel(10, 10, 10, 10, 0.5f)));
+    SetFrame(9.0, 4.0f);
+    EXPECT_TRUE(SameBits(PixelOf(Run(), 3, 4), Pixel(7, 7, 7, 7, 0.5f)));
+}
+
+std::vector<const Object*> releases;
+
+// What a request releases when it ends, in order: each window entry's image
+// then its point, first to last, then the source, the mask and the current
+// point. The output goes to the request instead.
+TEST_F(ProcessRequest, ReleasesTheWindowFirstToLastThenSourceMaskAndPoint) {
+    std::map<double, const Object*> images;
+    std::map<double, const Object*> points;
+    for (double time : {9.0, 10.0, 11.0}) {
+        ImageRef image = MakeFilledImage(kWidth, kHeight, Pixel(1, 1, 1, 1));
+        images[time] = image.get();
+        clip_->Set(time, image.release());
+        Point* point = new Point(0.5, time / 100);
+        points[time] = point;
+        track_->Set(time, point);
+    }
+    ConnectMask(Pixel(1, 1, 1, 1));
+    Parameter* mask = mask_->Fetch(kTime);
+    mask->Recycle();
+    SetFrames(1, 1);
+
+    Request request(tool_, kTime);
+    releases.clear();
+    SetRecycleObserver([](const Object* object) { releases.push_back(object); });
+    tool_->Process(&request);
+    SetRecycleObserver(nullptr);
+    const ParameterRef output(request.TakeOutputData(tool_->OutImage));
+
+    const std::vector<const Object*> expected = {images[9], points[9], images[10], points[10], images[11],
+                                                 points[11], images[10], mask, points[10]};
+    EXPECT_EQ(releases, expected);
+    EXPECT_EQ(std::count(releases.begin(), releases.end(), output.get()), 0);
 }
 
 TEST_F(ProcessRequest, WithoutMemoryForTheOutputThereIsNoOutput) {

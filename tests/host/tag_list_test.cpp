@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -86,6 +87,10 @@ TEST(TagList, ReadingATagAsTheWrongKindIsRejected) {
 
 TEST(TagList, IntegerOutsideThirtyTwoBitsIsRejected) {
     EXPECT_THROW(TagList(TAG_LinkRole, 1LL << 40, TAG_DONE), std::invalid_argument);
+    EXPECT_THROW(TagList(TAG_LinkRole, static_cast<long long>(INT32_MAX) + 1, TAG_DONE), std::invalid_argument);
+    EXPECT_THROW(TagList(TAG_LinkRole, static_cast<long long>(INT32_MIN) - 1, TAG_DONE), std::invalid_argument);
+    EXPECT_EQ(TagList(TAG_LinkRole, static_cast<long long>(INT32_MAX), TAG_DONE).GetInteger(TAG_LinkRole, 0), INT32_MAX);
+    EXPECT_EQ(TagList(TAG_LinkRole, static_cast<long long>(INT32_MIN), TAG_DONE).GetInteger(TAG_LinkRole, 0), INT32_MIN);
 }
 
 TEST(TagList, ListMustEndWithZero) {

@@ -169,6 +169,30 @@ TEST(DoMultiProcess, ChunkFailureOnAWorkerReachesTheCaller) {
     EXPECT_LT(started, 1000);  // the chunks not yet started were skipped
 }
 
+TEST(DoMultiProcess, FirstChunkFailureIsTheOneRethrown) {
+    SetWorkerThreadCount(2);
+    std::atomic<bool> firstThrown{false};
+    ChunkOperator op([&](long chunk) {
+        if (chunk == 0) {
+            firstThrown = true;
+            throw std::runtime_error("first");
+        }
+        if (chunk == 1) {
+            while (!firstThrown) {
+                std::this_thread::yield();
+            }
+            std::this_thread::sleep_for(20ms);  // the first failure is recorded meanwhile
+            throw std::runtime_error("second");
+        }
+    });
+    try {
+        op.Run(2);
+        ADD_FAILURE() << "no failure reached the caller";
+    } catch (const std::runtime_error& failure) {
+        EXPECT_STREQ(failure.what(), "first");
+    }
+}
+
 TEST(DoMultiProcess, RethrowsOnlyAfterRunningChunksFinished) {
     SetWorkerThreadCount(2);
     Signal slowStarted;

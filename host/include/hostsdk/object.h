@@ -55,3 +55,9 @@ public:
 
     static size_t OverReleaseCount();
 };
+
+// For tests of a tool: told of every release of a live object, on the
+// releasing thread, before the reference is dropped. nullptr (the start)
+// tells nothing. The observer must not call into the host.
+using RecycleObserver = void (*)(const Object* object);
+HOST_API void SetRecycleObserver(RecycleObserver observer);
