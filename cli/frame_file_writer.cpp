@@ -1,6 +1,7 @@
 #include "frame_file_writer.h"
 
 #include "checked_output_file.h"
+#include "durable_rename.h"
 #include "errors.h"
 
 #include <unistd.h>
@@ -162,11 +163,9 @@ void PendingFrameFile::Write() {
         fs::remove(temporary, error);
         throw OutputError("cannot write " + path_ + ": " + reason);
     }
-    fs::rename(temporary, path_, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw OutputError("cannot write " + path_ + ": " + error.message());
+    if (const std::string failure = RenameDurably(temporary, path_); !failure.empty()) {
+        fs::remove(temporary, error);
+        throw OutputError("cannot write " + path_ + ": " + failure);
     }
 }
 

@@ -1,0 +1,65 @@
+// The frame cache: frames decoded once while the window fits, prefetching
+// that keeps to the memory budget.
+#include "frame_cache.h"
+
+#include <hostsdk/image.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int32_t kSide = 16;
+
+class CountingDecoder {
+public:
+    std::shared_ptr<const DecodedFrame> operator()(int /*frame*/) {
+        ++decoded;
+        auto frame = std::make_shared<DecodedFrame>();
+        frame->image = Ref<Image>::Adopt(new Image(kSide, kSide));
+        return frame;
+    }
+    std::atomic<int> decoded{0};
+};
+
+size_t FrameBytes() {
+    CountingDecoder decoder;
+    return decoder(0)->Bytes();
+}
+
+// Waits until `count` stops changing for a while; a prefetch beyond the budget
+// would have decoded in far less.
+int SettledCount(const std::atomic<int>& count) {
+    int last = count;
+    for (int quiet = 0; quiet < 10;) {
+        std::this_thread::sleep_for(20ms);
+        const int now = count;
+        quiet = now == last ? quiet + 1 : 0;
+        last = now;
+    }
+    return last;
+}
+
+TEST(FrameCache, EachFrameIsDecodedOnceWhileHeld) {
+    auto decoder = std::make_shared<CountingDecoder>();
+    FrameCache cache([decoder](int frame) { return (*decoder)(frame); }, 10 * FrameBytes());
+    cache.Hold(0, 4);
+    cache.Hold(1, 5);
+    for (int frame = 1; frame <= 5; ++frame) cache.Get(frame);
+    EXPECT_EQ(decoder->decoded, 6);
+}
+
+TEST(FrameCache, PrefetchKeepsToTheBudget) {
+    auto decoder = std::make_shared<CountingDecoder>();
+    FrameCache cache([decoder](int frame) { return (*decoder)(frame); }, 3 * FrameBytes());
+    cache.Hold(0, 1);
+    cache.Prefetch(2, 20);
+    EXPECT_EQ(SettledCount(decoder->decoded), 3) << "room for one frame more than the two held";
+}
+
+}  // namespace
