@@ -13,10 +13,13 @@
 
 #include <malloc.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <functional>
+#include <iostream>
 #include <new>
 
 namespace {
@@ -104,6 +107,16 @@ void KeepLargeBlocksInTheHeap() {
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
 }
 
+// What the command printed must have arrived: a full device is an output
+// error, not a success.
+void FlushStandardOutput() {
+    std::cout.flush();
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout)
+        throw OutputError(std::string("cannot write to standard output") +
+                          (errno ? std::string(": ") + std::strerror(errno) : std::string()));
+}
+
 int Run(int argc, char** argv) {
     CLI::App app("taviron: a temporal image filter (median, average, max, min or random over a window of frames)",
                  "taviron");
@@ -163,7 +176,9 @@ int Run(int argc, char** argv) {
     if (pluginPath.empty()) pluginPath = DefaultPluginPath();
     ConfigureImageLibrary();
     KeepLargeBlocksInTheHeap();
-    return command();
+    const int status = command();
+    FlushStandardOutput();
+    return status;
 }
 
 }  // namespace

@@ -96,7 +96,8 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
         WindowOf(session.InputWithID("Frames").Value(), session.InputWithID("SampleDirection").Value());
     RefuseOverwritingInputs(output, frames, input, window, maskPattern, options.track);
     if (!options.track.empty())
-        session.InputWithID("TrackData").Connect(std::make_shared<TrackSource>(ReadTrackFile(options.track)));
+        session.InputWithID("TrackData")
+            .Connect(std::make_shared<TrackSource>(ToolPoints(ReadTrackFile(options.track), options.trackConvention)));
     if (options.threads) SetWorkerThreadCount(static_cast<unsigned>(*options.threads));
 
     Clip clip(input, FrameRole::Picture, budget);

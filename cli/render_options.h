@@ -4,14 +4,11 @@
 #pragma once
 
 #include "progress.h"
+#include "track_file.h"
 
 #include <optional>
 #include <string>
 #include <vector>
-
-// What the points of a track file are: where the tracked feature is in each
-// frame (what trackers export), or already the offsets the tool subtracts.
-enum class TrackConvention { Feature, Offset };
 
 struct RenderOptions {
     std::string input;

@@ -47,10 +47,35 @@ bool ParseCoordinate(const std::string& text, double& value) {
     return *end == '\0' && std::isfinite(value);
 }
 
+// Names of columns, not a point: the first field is no frame number but
+// words ("3,nan,nan" is a point with bad coordinates).
 bool LooksLikeHeader(const std::vector<std::string>& fields) {
-    for (const std::string& field : fields)
-        for (char c : field)
-            if (std::isalpha(static_cast<unsigned char>(c))) return true;
+    int frame = 0;
+    if (fields.empty() || ParseFrame(fields[0], frame)) return false;
+    for (char c : fields[0])
+        if (std::isalpha(static_cast<unsigned char>(c))) return true;
+    return false;
+}
+
+// The line as a message may show it: printable, and short.
+std::string Shown(const std::string& line) {
+    constexpr size_t kShown = 60;
+    std::string text;
+    for (size_t i = 0; i < line.size() && i < kShown; ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        text += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
+    }
+    return line.size() > kShown ? text + "..." : text;
+}
+
+// A point's coordinates can be read but are not numbers a frame can use.
+bool HasUnusableCoordinate(const std::vector<std::string>& fields) {
+    if (fields.size() != 3) return false;
+    for (size_t i = 1; i < 3; ++i) {
+        char* end = nullptr;
+        const double value = std::strtod(fields[i].c_str(), &end);
+        if (!fields[i].empty() && *end == '\0' && !std::isfinite(value)) return true;
+    }
     return false;
 }
 
@@ -75,7 +100,10 @@ TrackData ReadTrackFile(const std::string& path) {
                 seenData = true;  // one header, before any point
                 continue;
             }
-            throw InputError(path + ":" + std::to_string(lineNumber) + ": expected frame,x,y but found \"" + line + "\"");
+            const std::string where = path + ":" + std::to_string(lineNumber) + ": ";
+            if (HasUnusableCoordinate(fields))
+                throw InputError(where + "x and y must be finite numbers, not \"" + Shown(line) + "\"");
+            throw InputError(where + "expected frame,x,y but found \"" + Shown(line) + "\"");
         }
         if (!track.emplace(frame, point).second)
             throw InputError(path + ":" + std::to_string(lineNumber) + ": frame " + std::to_string(frame) +
@@ -83,5 +111,11 @@ TrackData ReadTrackFile(const std::string& path) {
         seenData = true;
     }
     if (file.bad()) throw InputError("cannot read track file " + path);
+    return track;
+}
+
+TrackData ToolPoints(TrackData track, TrackConvention convention) {
+    if (convention == TrackConvention::Feature)
+        for (auto& [frame, point] : track) point = {-point.x, -point.y};
     return track;
 }

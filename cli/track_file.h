@@ -1,6 +1,6 @@
 // Track files: one tracked point per line as `frame,x,y`, with x and y in
-// units of the image's width and height. A header line is allowed; a frame
-// without a line has no point.
+// units of the image's width and height (y down). A header line is allowed;
+// a frame without a line has no point.
 #pragma once
 
 #include <map>
@@ -13,5 +13,15 @@ struct TrackPoint {
 
 using TrackData = std::map<int, TrackPoint>;
 
+// What a track file's points are: where the tracked feature is in each frame
+// (what trackers export), or already the points the tool takes, which it
+// subtracts from the current frame's point.
+enum class TrackConvention { Feature, Offset };
+
 // Throws an input error naming the file, and the line for a malformed one.
 TrackData ReadTrackFile(const std::string& path);
+
+// The points to hand the tool. The tool samples each frame at the current
+// point minus that frame's point, so a feature's positions go to it
+// mirrored: the sample then moves with the feature.
+TrackData ToolPoints(TrackData track, TrackConvention convention);

@@ -28,11 +28,12 @@ std::string Contents(const fs::path& path) {
 
 }  // namespace
 
-CliResult RunTaviron(const std::vector<std::string>& arguments) {
+CliResult RunTaviron(const std::vector<std::string>& arguments, const std::string& standardOutput) {
     const ScratchDirectory capture;
     std::string command = "exec " + Quoted(TAVIRON_PROGRAM_PATH);
     for (const std::string& argument : arguments) command += " " + Quoted(argument);
-    command += " >" + Quoted(capture / "out") + " 2>" + Quoted(capture / "err") + " </dev/null";
+    command += " >" + Quoted(standardOutput.empty() ? capture / "out" : standardOutput) + " 2>" +
+               Quoted(capture / "err") + " </dev/null";
     CliResult result;
     const int status = std::system(command.c_str());
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

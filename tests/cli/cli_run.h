@@ -12,7 +12,9 @@ struct CliResult {
     std::string err;
 };
 
-CliResult RunTaviron(const std::vector<std::string>& arguments);
+// With `standardOutput`, the program's output goes to that file instead of
+// being captured.
+CliResult RunTaviron(const std::vector<std::string>& arguments, const std::string& standardOutput = "");
 
 // A fresh directory, removed with everything in it at the end.
 class ScratchDirectory {

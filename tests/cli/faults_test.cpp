@@ -253,6 +253,37 @@ TEST_F(FaultTest, FullDiskIsAnOutputErrorLeavingOnlyCompleteFiles) {
     }
 }
 
+TEST_F(FaultTest, InfoOnAFullDeviceIsAnOutputError) {
+    for (const char* command : {"info", "about"}) {
+        SCOPED_TRACE(command);
+        ExpectFailure(RunTaviron({command}, "/dev/full"), 3, {"standard output"});
+    }
+}
+
+// Track files as they come from other programs and from accidents: each is
+// refused naming the line, shown short and printable.
+TEST_F(FaultTest, TrackFileFaultsNameTheLine) {
+    WritePlates(2);
+    TakeSources();
+    const std::pair<std::string, std::vector<std::string>> files[] = {
+        {"3,nan,nan\n4,0.5,0.5\n", {"track.csv:1", "finite"}},  // a point, not a header
+        {"frame,x,y\n1,0.5,0.5\n2,inf,0.5\n", {"track.csv:3", "finite"}},
+        {"frame,x,y\n1,0.5,0.5\n2,0.5,-nan\n", {"track.csv:3", "finite"}},
+        {"1,0.5,0.5\n2,0.5,0.5\n01,0.4,0.4\n", {"track.csv:3", "frame 1 is tracked twice"}},
+        {"frame,x,y\n1,0.5,0.5\n" + std::string(400, '\x01') + "\xff\xfe,2\n", {"track.csv:3", "..."}},
+    };
+    for (const auto& [contents, named] : files) {
+        SCOPED_TRACE(named.front() + " " + named.back());
+        std::ofstream(dir / "track.csv", std::ios::binary) << contents;
+        const CliResult result = Render({"--track", dir / "track.csv"});
+        ExpectFailure(result, 2, named);
+        EXPECT_LT(result.err.size(), 250u) << result.err;
+        for (char c : result.err) EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7f)) << static_cast<int>(c);
+        fs::remove(dir / "track.csv");
+        EXPECT_TRUE(FilesUnder(dir.Path()) == sources);
+    }
+}
+
 // The output of frame 2 would be the file of frame 12, read only as a
 // neighbour in frame 2's window.
 TEST_F(FaultTest, OutputNamingANeighbourInTheWindowIsRefused) {

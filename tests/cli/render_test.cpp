@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <iomanip>
 
 namespace {
 
@@ -155,11 +157,11 @@ TEST_F(RenderTest, SingleFileMaskServesEveryFrameAndKeepsTheSourceWhereItIsZero)
     }
 }
 
-TEST_F(RenderTest, TrackFileDisplacesTheSamplesAsThePointsDo) {
+TEST_F(RenderTest, OffsetTrackReachesTheToolAsWritten) {
     const auto clip = WriteClip("plate", "exr", {"R", "G", "B", "A"}, OIIO::TypeDesc::FLOAT, 1, 5);
     std::ofstream(dir / "track.csv") << "frame,x,y\n1,0.5,0.5\n2,0.6,0.4\n3,0.7,0.45\n\n4,0.2,0.9\n";
     const CliResult result = RunTaviron({"render", "-i", dir / "plate.####.exr", "-o", dir / "out.####.exr", "--track",
-                                         dir / "track.csv", "--frames", "2"});
+                                         dir / "track.csv", "--track-convention", "offset", "--frames", "2"});
     ASSERT_EQ(result.status, 0) << result.err;
 
     const std::map<int, std::pair<double, double>> track = {{1, {0.5, 0.5}}, {2, {0.6, 0.4}}, {3, {0.7, 0.45}}, {4, {0.2, 0.9}}};
@@ -173,12 +175,119 @@ TEST_F(RenderTest, TrackFileDisplacesTheSamplesAsThePointsDo) {
     EXPECT_NE(tracked.samples, untracked.samples) << "the track must move the samples for this test to mean anything";
 }
 
+// A camera panning by whole pixels over a real street scene: each frame is a
+// window cut from a bigger picture at its own place, and the track holds
+// where one point of the scene is in each frame. The tool truncates the
+// displaced position, so a whole-pixel displacement computed a hair short
+// lands a pixel off; the frame's sides are powers of two, which keeps the
+// track's units exact in binary and the displacements whole.
+class PannedPlateTest : public ::testing::Test {
+protected:
+    static constexpr int kWidth = 64;
+    static constexpr int kHeight = 32;
+    // Window corners in the street picture, frames 1 to 5: moving in x and y.
+    const std::vector<std::pair<int, int>> corners = {{30, 20}, {33, 18}, {27, 24}, {36, 16}, {24, 27}};
+    const std::pair<int, int> feature = {70, 40};  // in the street picture
+
+    void SetUp() override {
+        const Picture street = ReadPicture(TAVIRON_TEST_DATA_DIR "/street.png");
+        std::ofstream track(dir / "track.csv");
+        track << std::setprecision(17) << "frame,x,y\n";
+        for (size_t i = 0; i < corners.size(); ++i) {
+            const auto [left, top] = corners[i];
+            WritePicture(FrameFile(dir.Path(), "plate", Frame(i), "png"), Cut(street, left, top), OIIO::TypeDesc::UINT8);
+            track << Frame(i) << ',' << static_cast<double>(feature.first - left) / kWidth << ','
+                  << static_cast<double>(feature.second - top) / kHeight << '\n';
+        }
+    }
+
+    static int Frame(size_t index) { return static_cast<int>(index) + 1; }
+
+    static Picture Cut(const Picture& picture, int left, int top) {
+        Picture cut;
+        cut.width = kWidth;
+        cut.height = kHeight;
+        cut.channels = picture.channels;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                for (size_t c = 0; c < picture.channels.size(); ++c)
+                    cut.samples.push_back(picture.At(left + x, top + y, static_cast<int>(c)));
+        return cut;
+    }
+
+    // Pixels of `frame` whose scene point lies inside every frame of its
+    // window that exists, that differ between `rendered` and the plate.
+    int MismatchesInsideTheOverlap(const std::string& rendered, int frame, int reach) const {
+        const Picture plate = ReadPicture(FrameFile(dir.Path(), "plate", frame, "png"));
+        const Picture out = ReadPicture(FrameFile(dir.Path(), rendered, frame, "png"));
+        const auto [left, top] = corners[static_cast<size_t>(frame - 1)];
+        int mismatches = 0;
+        int compared = 0;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                bool inside = true;
+                for (int other = std::max(1, frame - reach); other <= std::min(5, frame + reach); ++other) {
+                    const auto [otherLeft, otherTop] = corners[static_cast<size_t>(other - 1)];
+                    const int sx = x + left - otherLeft;
+                    const int sy = y + top - otherTop;
+                    inside = inside && sx >= 0 && sx < kWidth && sy >= 0 && sy < kHeight;
+                }
+                if (!inside) continue;
+                ++compared;
+                for (int c = 0; c < 3; ++c) mismatches += out.At(x, y, c) != plate.At(x, y, c);
+            }
+        }
+        EXPECT_GT(compared, kWidth * kHeight / 3) << "frame " << frame;
+        return mismatches;
+    }
+
+    CliResult Render(const std::string& output, std::vector<std::string> more) const {
+        std::vector<std::string> arguments = {"render", "-q", "-i", dir / "plate.####.png", "-o",
+                                              dir / (output + ".####.png"), "--frames", "2", "--method", "median"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return RunTaviron(arguments);
+    }
+
+    ScratchDirectory dir;
+};
+
+TEST_F(PannedPlateTest, TrackedMedianOfAFeatureTrackIsTheUnmovedFrame) {
+    ASSERT_EQ(Render("tracked", {"--track", dir / "track.csv"}).status, 0);
+    for (int frame = 1; frame <= 5; ++frame) EXPECT_EQ(MismatchesInsideTheOverlap("tracked", frame, 2), 0) << frame;
+
+    // The tool's own convention, asked for, with the points it expects.
+    std::ifstream feature(dir / "track.csv");
+    std::ofstream offsets(dir / "offsets.csv");
+    std::string line;
+    std::getline(feature, line);
+    for (int frame = 0; feature >> frame;) {
+        double x = 0.0;
+        double y = 0.0;
+        char comma = 0;
+        feature >> comma >> x >> comma >> y;
+        offsets << std::setprecision(17) << frame << ',' << -x << ',' << -y << '\n';
+    }
+    offsets.close();
+    ASSERT_EQ(Render("offsets", {"--track", dir / "offsets.csv", "--track-convention", "offset"}).status, 0);
+    for (int frame = 1; frame <= 5; ++frame) EXPECT_EQ(MismatchesInsideTheOverlap("offsets", frame, 2), 0) << frame;
+
+    // Unregistered, the pan blurs the scene: the comparison can see it.
+    ASSERT_EQ(Render("untracked", {}).status, 0);
+    EXPECT_GT(MismatchesInsideTheOverlap("untracked", 3, 2), 100);
+}
+
 TEST_F(RenderTest, EachInputFrameIsReadOnceWhileTheWindowFitsTheCache) {
     WriteClip("plate", "png", {"R", "G", "B"}, OIIO::TypeDesc::UINT8, 1, 8, 255);
     const CliResult cached =
         RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "a.####.png", "--frames", "2"});
     ASSERT_EQ(cached.status, 0) << cached.err;
     EXPECT_EQ(FramesRead(cached.err), 8) << cached.err;
+
+    // More memory than the machine can address is no limit, not none.
+    const CliResult unlimited = RunTaviron(
+        {"render", "-i", dir / "plate.####.png", "-o", dir / "c.####.png", "--frames", "2", "--cache-mb", "1e15"});
+    ASSERT_EQ(unlimited.status, 0) << unlimited.err;
+    EXPECT_EQ(FramesRead(unlimited.err), 8) << unlimited.err;
 
     // Without room every window is read again, with the same result.
     const CliResult uncached = RunTaviron(
