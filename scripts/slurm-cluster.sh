@@ -18,9 +18,10 @@ slurm_log() { echo "slurm: $*" >&2; }
 # A TCP port nothing listens on, from a range clear of Slurm's defaults.
 slurm_free_port() {
   local port used
-  used=$(ss -Htln | awk '{ n = split($4, a, ":"); print a[n] }')
+  # Listening sockets (state 0A) of /proc/net/tcp and tcp6, their ports in hex.
+  used=$(awk '$4 == "0A" { split($2, address, ":"); print address[2] }' /proc/net/tcp /proc/net/tcp6 2>/dev/null || true)
   for port in $(seq "$1" $(( $1 + 200 ))); do
-    grep -qx "$port" <<<"$used" || { echo "$port"; return 0; }
+    grep -qix "$(printf '%04x' "$port")" <<<"$used" || { echo "$port"; return 0; }
   done
   slurm_log "no free port from $1"
   return 1
@@ -156,7 +157,13 @@ slurm_processes_left() {
   local carriers
   carriers=$(grep -slzxF "SLURM_CONF=$slurm_folder/slurm.conf" /proc/[0-9]*/environ | cut -d/ -f3 | tr '\n' ' ')
   [[ -n $carriers ]] || return 0
-  ps -e -o pid=,ppid= | awk -v shell=$$ -v carriers="$carriers" '
+  # Each process's parent, from /proc/PID/stat: the field after the state,
+  # which follows the command's name in parentheses.
+  local pid stat line
+  for stat in /proc/[0-9]*/stat; do
+    pid=${stat#/proc/}
+    { read -r line <"$stat" && line=${line##*) } && echo "${pid%/stat} ${line#* }"; } 2>/dev/null || true
+  done | awk -v shell=$$ -v carriers="$carriers" '
     { parent[$1] = $2 }
     END {
       n = split(carriers, pids, " ")

@@ -178,22 +178,21 @@ second=$(INPUT=$work/large/plate.####.exr OUTPUT=$shared/out.####.exr FRAME_STAR
   TAVIRON=$taviron submit 0 "$work/logs" --hold --frames 2 --method min)
 scontrol release "$first,$second"
 # Whole files only, at every moment: each frame is all of one task's or all
-# of the other's. Each is read once (the other task may rename its own over it
-# between two reads).
+# of the other's. One pass reads each file once (the other task may rename its
+# own over it between two reads) and compares digests.
+(cd "$work/large-max" && md5sum out.*.exr) >"$work/whole-frames.md5"
+(cd "$work/large-min" && md5sum out.*.exr) >>"$work/whole-frames.md5"
 whole_or_missing() {
-  local frame snapshot=$work/snapshot
-  for frame in $(seq 1 24); do
-    cat "$(frame_file "$shared" "$frame")" >"$snapshot" 2>/dev/null || continue
-    cmp -s "$snapshot" "$(frame_file "$work/large-max" "$frame")" ||
-      cmp -s "$snapshot" "$(frame_file "$work/large-min" "$frame")" ||
-      { echo "frame $frame is neither the max nor the min render"; return 1; }
-  done
+  (cd "$shared" && md5sum out.*.exr 2>/dev/null || true) | awk '
+    FILENAME == ARGV[1] { whole[$2 " " $1] = 1; next }
+    !(($2 " " $1) in whole) { print "  " $2 " is neither the max nor the min render"; bad = 1 }
+    END { exit bad }' "$work/whole-frames.md5" -
 }
 looks=0
-while (( $(slurm_tasks_recorded "$first") + $(slurm_tasks_recorded "$second") < 2 )); do
+deadline=$(( SECONDS + task_seconds ))
+while (( $(slurm_tasks_recorded "$first") + $(slurm_tasks_recorded "$second") < 2 && SECONDS < deadline )); do
   whole_or_missing || fail "a partial or mixed file was seen while the tasks ran"
   looks=$(( looks + 1 ))
-  (( looks < 2000 )) || { fail "the two tasks did not end"; break; }
 done
 slurm_wait_for_tasks "$first" 1 "$task_seconds"
 slurm_wait_for_tasks "$second" 1 "$task_seconds"

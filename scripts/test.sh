@@ -14,7 +14,7 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== slurm: the farm example as a job array on a one-node cluster"
 # Bounded: the stage stops its daemons when told to end.
-timeout --kill-after=30 240 scripts/test-slurm.sh build/bin/taviron
+timeout --kill-after=30 270 scripts/test-slurm.sh build/bin/taviron
 
 # Sanitized builds: optimised enough to run the suite quickly, not so much
 # that stacks lose their frames. GCC's uninitialised-use analysis gives false
