@@ -128,9 +128,9 @@ record=$(slurm_task_record "$job" 2)
 echo "  task $job.2: $(task_field "$record" JobState) exit $(task_field "$record" ExitCode)"
 [[ $(task_field "$record" JobState) == FAILED && $(task_field "$record" ExitCode) == 2:0 ]] ||
   fail "the chunk with the corrupt frame ended $(task_field "$record" JobState) with exit $(task_field "$record" ExitCode), not FAILED with 2"
-message=$(grep '^taviron: ' "$work/logs/taviron-render-${job}_2.log" | tail -n 1 || true)
+message=$(grep '^taviron: .*plate\.0013\.exr' "$work/logs/taviron-render-${job}_2.log" | head -n 1 || true)
 echo "  its log: $message"
-[[ $message == *plate.0013.exr* ]] || fail "taviron's message does not name plate.0013.exr"
+[[ -n $message ]] || fail "no message of taviron names plate.0013.exr: $(cat "$work/logs/taviron-render-${job}_2.log")"
 for task in 3 4; do
   record=$(slurm_task_record "$job" "$task")
   echo "  task $job.$task: $(task_field "$record" JobState) exit $(task_field "$record" ExitCode)"
