@@ -1,5 +1,6 @@
 // Sequence patterns: the frame field wherever it stands, and which files on
 // disk are frames of a pattern.
+#include "errors.h"
 #include "frame_pattern.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,13 @@ TEST(FramePattern, FieldAtTheVeryStartKeepsEveryDigit) {
     EXPECT_EQ(FramePattern("#").PathOf(3), "3");
     EXPECT_EQ(FramePattern("shot/##.png").PathOf(5), "shot/05.png");
     EXPECT_EQ(FramePattern("plate.####.exr").PathOf(-12), "plate.-012.exr");
+}
+
+TEST(FramePattern, PrintfFieldsPadUpToSixteenDigits) {
+    EXPECT_EQ(FramePattern("plate.%010d.exr").PathOf(7), "plate.0000000007.exr");
+    EXPECT_EQ(FramePattern("plate.%16d.exr").PathOf(7), "plate.0000000000000007.exr");
+    EXPECT_THROW(FramePattern("plate.%017d.exr"), CliError);
+    EXPECT_THROW(FramePattern("plate.%0100d.exr"), CliError);
 }
 
 TEST_F(FramePatternOnDisk, OnlyFilesPaddedAsThePatternAreFrames) {
