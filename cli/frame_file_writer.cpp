@@ -3,14 +3,15 @@
 #include "checked_output_file.h"
 #include "durable_rename.h"
 #include "errors.h"
+#include "interrupt_cleanup.h"
+#include "stored_type.h"
+#include "temporary_name.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <optional>
-
-#include <OpenImageIO/filesystem.h>
 
 namespace fs = std::filesystem;
 
@@ -30,7 +31,8 @@ std::vector<int> ChannelsToWrite(const FrameFormat& format, const OIIO::ImageOut
     return channels;
 }
 
-OIIO::ImageSpec OutputSpec(const FrameFormat& format, const std::vector<int>& channels, OIIO::TypeDesc type) {
+OIIO::ImageSpec OutputSpec(const FrameFormat& format, const std::vector<int>& channels, OIIO::TypeDesc type,
+                           const OutputEncoding& encoding) {
     OIIO::ImageSpec spec = format.spec;
     spec.set_format(type == OIIO::TypeDesc::UNKNOWN ? format.spec.format : type);
     spec.channelformats.clear();
@@ -54,26 +56,8 @@ OIIO::ImageSpec OutputSpec(const FrameFormat& format, const std::vector<int>& ch
     // pictures of the world.
     spec.attribute("png:compressionLevel", 1);
     spec.attribute("png:filter", kPngFilterUp);
+    ApplyEncoding(encoding, spec);
     return spec;
-}
-
-// The sample type the format stores an image of `spec` in, found by writing
-// one pixel of it to memory; floats, which the library converts as before,
-// when the format cannot write to memory or keeps a type per channel.
-OIIO::TypeDesc StoredType(const std::string& path, OIIO::ImageSpec spec) {
-    const OIIO::TypeDesc floats = OIIO::TypeDesc::FLOAT;
-    // The memory outlives the file, which may still write to it as it goes.
-    std::vector<unsigned char> bytes;
-    OIIO::Filesystem::IOVecOutput memory(bytes);
-    auto probe = OIIO::ImageOutput::create(path);
-    if (!probe || !probe->supports("ioproxy")) return floats;
-    spec.width = spec.height = spec.full_width = spec.full_height = 1;
-    spec.x = spec.y = spec.full_x = spec.full_y = 0;
-    if (!probe->set_ioproxy(&memory) || !probe->open(path, spec)) return floats;
-    const OIIO::ImageSpec stored = probe->spec();
-    const std::vector<float> pixel(static_cast<size_t>(spec.nchannels), 0.0f);
-    const bool written = probe->write_image(floats, pixel.data()) && probe->close();
-    return written && stored.channelformats.empty() ? stored.format : floats;
 }
 
 // The file's channels of row `y`, interleaved as floats into `interleaved`.
@@ -116,12 +100,6 @@ std::vector<unsigned char> FilePixels(const Image& image, const FrameFormat& for
     return pixels;
 }
 
-std::string TemporaryNameBeside(const std::string& path) {
-    const fs::path target(path);
-    return (target.parent_path() / ("." + target.filename().string() + ".taviron-" + std::to_string(getpid()) + ".tmp"))
-        .string();
-}
-
 }  // namespace
 
 FrameFormat EightBitFormat(int width, int height, int channels) {
@@ -132,20 +110,33 @@ FrameFormat EightBitFormat(int width, int height, int channels) {
 }
 
 PendingFrameFile::PendingFrameFile(const std::string& path, const Image& image, const FrameFormat& format,
-                                   const std::vector<float>* extras, OIIO::TypeDesc type)
+                                   const std::vector<float>* extras, OIIO::TypeDesc type,
+                                   const OutputEncoding& encoding)
     : path_(path), output_(OIIO::ImageOutput::create(path)) {
     if (!output_) throw OutputError("cannot write " + path + ": " + OIIO::geterror());
     output_->threads(1);  // the writers are threads of their own
     const std::vector<int> channels = ChannelsToWrite(format, *output_);
-    spec_ = OutputSpec(format, channels, type);
-    spec_.width = image.Width();
-    spec_.height = image.Height();
-    pixelType_ = StoredType(path, spec_);
+    spec_ = OutputSpec(format, channels, type, encoding);
+    // Written whole: the display window is the data window. A filtered frame
+    // holds whatever its window's frames held, so an auto-cropped source's
+    // data window says nothing about where the result's pixels are.
+    spec_.x = spec_.full_x;
+    spec_.y = spec_.full_y;
+    spec_.width = spec_.full_width = image.Width();
+    spec_.height = spec_.full_height = image.Height();
+    pixelType_ = StoredType(path, spec_).value_or(OIIO::TypeDesc::FLOAT);
     pixels_ = FilePixels(image, format, channels, extras, pixelType_);
 }
 
 void PendingFrameFile::Write() {
-    const std::string temporary = TemporaryNameBeside(path_);
+    const std::string temporary = TemporaryNameBeside(path_, getpid());
+    RegisterTemporaryFile(temporary);
+    const std::string failure = WriteUnder(temporary);
+    UnregisterTemporaryFile(temporary);
+    if (!failure.empty()) throw OutputError("cannot write " + path_ + ": " + failure);
+}
+
+std::string PendingFrameFile::WriteUnder(const std::string& temporary) {
     // PNG, OpenEXR and JPEG through a file that notices a full disk; TIFF checks
     // its own writes (and writes a broken directory through such a file).
     std::optional<CheckedOutputFile> file;
@@ -159,14 +150,14 @@ void PendingFrameFile::Write() {
     const std::string fileReason = file ? file->Finish() : std::string();
     std::error_code error;
     if (!encoded || !fileReason.empty()) {
-        const std::string reason = fileReason.empty() ? libraryReason : fileReason;
         fs::remove(temporary, error);
-        throw OutputError("cannot write " + path_ + ": " + reason);
+        return fileReason.empty() ? libraryReason : fileReason;
     }
     if (const std::string failure = RenameDurably(temporary, path_); !failure.empty()) {
         fs::remove(temporary, error);
-        throw OutputError("cannot write " + path_ + ": " + failure);
+        return failure;
     }
+    return {};
 }
 
 void WriteFrameFile(const std::string& path, const Image& image, const FrameFormat& format,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "decoded_frame.h"
+#include "output_encoding.h"
 
 #include <memory>
 #include <string>
@@ -23,13 +24,17 @@ public:
     // are the extra channels of the frame the image was made from. Throws an
     // output error naming the file.
     PendingFrameFile(const std::string& path, const Image& image, const FrameFormat& format,
-                     const std::vector<float>* extras, OIIO::TypeDesc type);
+                     const std::vector<float>* extras, OIIO::TypeDesc type, const OutputEncoding& encoding = {});
 
     // Compresses the file under a temporary name and renames it into place.
     // Throws an output error naming the file.
     void Write();
 
 private:
+    // Writes the file under `temporary` and renames it into place; the reason
+    // it failed, or empty.
+    std::string WriteUnder(const std::string& temporary);
+
     std::string path_;
     std::unique_ptr<OIIO::ImageOutput> output_;
     OIIO::ImageSpec spec_;

@@ -4,6 +4,7 @@
 #include "demo_command.h"
 #include "errors.h"
 #include "info_command.h"
+#include "interrupt_cleanup.h"
 #include "plugin_session.h"
 #include "render_command.h"
 #include "tool_controls.h"
@@ -94,6 +95,19 @@ void AddRenderOptions(CLI::App& render, RenderOptions& options, std::string& tra
         ->capture_default_str();
 }
 
+void AddOutputOptions(CLI::App& render, RenderOptions& options) {
+    render.add_flag("--dry-run", options.dryRun, "Show the frames that would be read, written and skipped; write nothing");
+    render.add_flag("--skip-existing", options.skipExisting, "Leave frames whose complete output exists (to resume)");
+    render.add_option("--exr-compression", options.encoding.exrCompression,
+                      "OpenEXR compression: none, rle, zip, zips, piz, pxr24, b44, b44a, dwaa, dwab; zip, zips, dwaa "
+                      "and dwab take a level, e.g. dwaa:45")
+        ->type_name("NAME")
+        ->default_str("the image library's (zip)");
+    render.add_option("--jpeg-quality", options.encoding.jpegQuality, "JPEG quality, 1 to 100")
+        ->default_str("the image library's (90)");
+    render.add_option("--png-level", options.encoding.pngLevel, "PNG compression level, 0 to 9")->default_str("1");
+}
+
 // Files are decoded and encoded on threads of the program's own, beside the
 // host's filter workers; OpenEXR adds no pool of its own (nor does the image
 // library: each file is opened single-threaded).
@@ -130,6 +144,7 @@ int Run(int argc, char** argv) {
     std::string progressFormat = "text";
     CLI::App* renderCommand = app.add_subcommand("render", "Filter an image sequence into another");
     AddRenderOptions(*renderCommand, render, trackConvention, progressFormat);
+    AddOutputOptions(*renderCommand, render);
     AddPluginOption(*renderCommand, pluginPath);
     renderCommand->callback([&] {
         render.trackConvention = trackConvention == "offset" ? TrackConvention::Offset : TrackConvention::Feature;
@@ -184,6 +199,7 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    RemoveTemporaryFilesOnInterrupt();
     try {
         return Run(argc, argv);
     } catch (const CliError& error) {

@@ -1,11 +1,17 @@
 #include "render_command.h"
 
+#include "complete_output.h"
+#include "dry_run.h"
 #include "errors.h"
+#include "output_checks.h"
 #include "plugin_session.h"
 #include "progress.h"
 #include "render_plan.h"
+#include "render_report.h"
+#include "sequence_pixel_type.h"
 #include "sequence_reader.h"
 #include "sources.h"
+#include "stale_temporaries.h"
 #include "tool_controls.h"
 #include "track_file.h"
 #include "write_queue.h"
@@ -15,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 namespace {
@@ -64,11 +71,20 @@ bool MaskReady(Clip& mask, int frame, int nextFrame, bool hasNext, const Image& 
     return true;
 }
 
-void CheckOutputDirectory(const std::string& path) {
-    const std::filesystem::path directory = std::filesystem::path(path).parent_path();
+bool FileExists(const std::string& path) {
     std::error_code error;
-    if (!directory.empty() && !std::filesystem::is_directory(directory, error))
-        throw OutputError("cannot write " + path + ": there is no directory " + directory.string());
+    return std::filesystem::exists(path, error);
+}
+
+// Write failures as the report names them; anything else travels on.
+void ReportWriteFailures(const std::vector<WriteQueue::Failure>& failures, RenderReport& report) {
+    for (const WriteQueue::Failure& failure : failures) {
+        try {
+            std::rethrow_exception(failure.error);
+        } catch (const CliError& error) {
+            report.Failed(failure.frame, error);
+        }
+    }
 }
 
 }  // namespace
@@ -78,7 +94,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     const FramePattern output(options.output);
     std::optional<FramePattern> maskPattern;
     if (!options.mask.empty()) maskPattern.emplace(options.mask);
-    const OIIO::TypeDesc outputType = ParseDepth(options.depth);
+    const OIIO::TypeDesc requestedType = ParseDepth(options.depth);
     const size_t budget = CacheBudgetBytes(options.cacheMegabytes);
     // Every option is checked before any file is looked at.
     PluginSession session(pluginPath);
@@ -89,8 +105,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     if (!output.IsSequence() && frames.size() > 1)
         throw UsageError("the output " + output.Text() + " names one file for " + std::to_string(frames.size()) +
                          " frames; mark the frame number with # or %04d");
-
-    CheckOutputDirectory(output.PathOf(frames.front()));
+    CheckOutput(output, frames, options.encoding, requestedType, options.depth);
 
     const WindowOffsets window =
         WindowOf(session.InputWithID("Frames").Value(), session.InputWithID("SampleDirection").Value());
@@ -98,7 +113,15 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     if (!options.track.empty())
         session.InputWithID("TrackData")
             .Connect(std::make_shared<TrackSource>(ToolPoints(ReadTrackFile(options.track), options.trackConvention)));
+    if (options.dryRun) {
+        PrintDryRun({input, output, maskPattern, frames, window, options.skipExisting});
+        return 0;
+    }
     if (options.threads) SetWorkerThreadCount(static_cast<unsigned>(*options.threads));
+    MakeOutputFolder(output.PathOf(frames.front()));
+    RemoveStaleTemporaryFiles(output, frames);
+    const OIIO::TypeDesc outputType =
+        requestedType != OIIO::TypeDesc::UNKNOWN ? requestedType : SequencePixelType(input);
 
     Clip clip(input, FrameRole::Picture, budget);
     session.InputWithID("Input").Connect(clip.source);
@@ -114,52 +137,68 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     // is room for it, so none is held while the writers are busy.
     WriteQueue writer(WriterCount(), kFramesWaitingToBeWritten);
     Progress progress(frames.size(), options.progressFormat, !options.quiet && StandardErrorIsTerminal());
-    size_t skipped = 0;
+    RenderReport report(progress);
+    std::set<int> queued;
+    size_t skippedExisting = 0;
+    bool writing = true;  // until a write fails
     for (size_t i = 0; i < frames.size(); ++i) {
         const int frame = frames[i];
+        if (options.skipExisting && CompleteOutputExists(output.PathOf(frame))) {
+            ++skippedExisting;
+            continue;
+        }
+        // A frame without its file gets no output: the window is not even decoded.
+        if (input.IsSequence() && !FileExists(input.PathOf(frame))) {
+            report.Missing(frame, "the input " + input.Text(), input.PathOf(frame));
+            continue;
+        }
+        writing = writing && writer.WaitForRoom();
+        if (!writing) {
+            report.NotWritten(frame);
+            continue;
+        }
         try {
             const bool hasNext = i + 1 < frames.size();
             const int next = hasNext ? frames[i + 1] : frame;
-            writer.WaitForRoom();
             clip.cache->Hold(frame + window.first, frame + window.last);
             if (hasNext) clip.cache->Prefetch(next + window.first, next + window.last);
             const auto current = clip.cache->Get(frame);
             if (!current) {
-                progress.Report("frame " + std::to_string(frame) + ": the input " + input.PathOf(frame) +
-                                " is missing; no output written");
-                ++skipped;
+                report.Missing(frame, "the input " + input.Text(), input.PathOf(frame));
                 continue;
             }
             if (mask && !MaskReady(*mask, frame, next, hasNext, *current->image)) {
-                progress.Report("frame " + std::to_string(frame) + ": the mask " + maskPattern->PathOf(frame) +
-                                " is missing; no output written");
-                ++skipped;
+                report.Missing(frame, "the mask " + maskPattern->Text(), maskPattern->PathOf(frame));
                 continue;
             }
-            auto file = std::make_unique<PendingFrameFile>(
-                output.PathOf(frame), *FilterFrame(session.Tool(), result, frame, clip, mask ? &*mask : nullptr),
-                *current->format, current->extras.get(), outputType);
-            writer.Push(std::move(file));
+            writer.Push(frame, std::make_unique<PendingFrameFile>(
+                                   output.PathOf(frame),
+                                   *FilterFrame(session.Tool(), result, frame, clip, mask ? &*mask : nullptr),
+                                   *current->format, current->extras.get(), outputType, options.encoding));
+            queued.insert(frame);
             clip.cache->Trim();
             progress.FrameDone(frame);
         } catch (const CliError& error) {
-            // A frame that cannot be read stops the render; what came before
-            // is finished, so that a render can be resumed after it.
-            if (error.Status() != ExitStatus::Input) throw;
-            writer.Finish();
-            throw InputError("frame " + std::to_string(frame) + ": " + error.what() +
-                             "; the render stopped, the frames before it are written");
+            // A frame that cannot be read or written fails the outputs that
+            // need it; the others are rendered.
+            report.Failed(frame, error);
         }
     }
-    writer.Finish();
-    progress.Close(skipped);
+    ReportWriteFailures(writer.Finish(), report);
+    // Frames dropped from the queue after a write failed.
+    for (int frame : queued)
+        if (!writer.Written().count(frame)) report.NotWritten(frame);
+    const ExitStatus status = report.Finish();
+    progress.Close(report.FramesNotWritten());
 
     if (!options.quiet) {
         const double seconds = progress.Seconds();
-        const size_t rendered = frames.size() - skipped;
-        std::fprintf(stderr, "taviron: rendered %zu of %zu frames in %.2f s (%.2f fps); %zu input frames read from disk\n",
+        const size_t rendered = writer.Written().size();
+        std::fprintf(stderr, "taviron: rendered %zu of %zu frames in %.2f s (%.2f fps); %zu input frames read from disk",
                      rendered, frames.size(), seconds, seconds > 0 ? static_cast<double>(rendered) / seconds : 0.0,
                      clip.reader->FilesRead());
+        if (skippedExisting) std::fprintf(stderr, "; %zu skipped, their outputs exist", skippedExisting);
+        std::fprintf(stderr, "\n");
     }
-    return skipped ? static_cast<int>(ExitStatus::Input) : 0;
+    return static_cast<int>(status);
 }

@@ -3,6 +3,7 @@
 // starting value.
 #pragma once
 
+#include "output_encoding.h"
 #include "progress.h"
 #include "track_file.h"
 
@@ -28,4 +29,7 @@ struct RenderOptions {
     std::vector<std::string> settings;     // ID=VALUE
     bool quiet = false;
     ProgressFormat progressFormat = ProgressFormat::Text;
+    bool dryRun = false;
+    bool skipExisting = false;
+    OutputEncoding encoding;
 };

@@ -1,6 +1,7 @@
 #include "render_plan.h"
 
 #include "errors.h"
+#include "file_identity.h"
 #include "number_text.h"
 
 #include <unistd.h>
@@ -8,11 +9,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 #include <set>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -20,12 +18,6 @@ namespace {
 int TruncatedToInt(double value) {
     if (!(std::fabs(value) < 1e6)) return value > 0 ? 1000000 : -1000000;
     return static_cast<int>(value);
-}
-
-std::string Canonical(const std::string& path) {
-    std::error_code error;
-    const fs::path canonical = fs::weakly_canonical(path, error);
-    return error ? fs::absolute(path).lexically_normal().string() : canonical.string();
 }
 
 }  // namespace
@@ -96,20 +88,20 @@ size_t CacheBudgetBytes(std::optional<double> megabytes) {
 void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>& frames, const FramePattern& input,
                              WindowOffsets window, const std::optional<FramePattern>& mask,
                              const std::string& trackFile) {
-    std::set<std::string> read;
-    if (!trackFile.empty()) read.insert(Canonical(trackFile));
-    if (!input.IsSequence()) read.insert(Canonical(input.Text()));
-    if (mask && !mask->IsSequence()) read.insert(Canonical(mask->Text()));
+    std::set<FileIdentity> read;
+    if (!trackFile.empty()) read.insert(IdentityOf(trackFile));
+    if (!input.IsSequence()) read.insert(IdentityOf(input.Text()));
+    if (mask && !mask->IsSequence()) read.insert(IdentityOf(mask->Text()));
     std::set<int> inputFrames;
     for (int frame : frames) {
         for (int k = window.first; k <= window.last; ++k) inputFrames.insert(frame + k);
-        if (mask && mask->IsSequence()) read.insert(Canonical(mask->PathOf(frame)));
+        if (mask && mask->IsSequence()) read.insert(IdentityOf(mask->PathOf(frame)));
     }
     if (input.IsSequence())
-        for (int frame : inputFrames) read.insert(Canonical(input.PathOf(frame)));
+        for (int frame : inputFrames) read.insert(IdentityOf(input.PathOf(frame)));
     for (int frame : frames) {
         const std::string path = output.PathOf(frame);
-        if (read.count(Canonical(path)))
+        if (read.count(IdentityOf(path)))
             throw UsageError("the output " + path + " is a file the render reads; choose another output name");
     }
 }

@@ -15,7 +15,10 @@ std::shared_ptr<const DecodedFrame> SequenceReader::Decode(const std::string& pa
     std::error_code error;
     if (!std::filesystem::exists(path, error)) return nullptr;
     auto frame = ReadFrame(path, role_);
-    if (pattern_.IsSequence()) channels_.Check(path, *frame);
+    if (pattern_.IsSequence()) {
+        channels_.Check(path, *frame);
+        sizes_.Check(path, *frame);
+    }
     ++filesRead_;
     return frame;
 }

@@ -5,6 +5,7 @@
 #include "channel_agreement.h"
 #include "frame_pattern.h"
 #include "frame_reader.h"
+#include "size_agreement.h"
 
 #include <atomic>
 #include <memory>
@@ -15,8 +16,8 @@ public:
     SequenceReader(FramePattern pattern, FrameRole role);
 
     // The frame, or nullptr when its file does not exist. Throws an input
-    // error when it exists but cannot be read, or has other channels than
-    // the sequence's first frame read.
+    // error when it exists but cannot be read, or has other channels or
+    // another size than the sequence's first frame read.
     std::shared_ptr<const DecodedFrame> Read(int frame);
     std::string PathOf(int frame) const { return pattern_.PathOf(frame); }
     // Files decoded so far.
@@ -29,6 +30,7 @@ private:
     FrameRole role_;
     std::atomic<size_t> filesRead_{0};
     ChannelAgreement channels_;
+    SizeAgreement sizes_;
     std::mutex stillMutex_;
     std::shared_ptr<const DecodedFrame> still_;
 };

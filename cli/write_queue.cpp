@@ -5,7 +5,7 @@ WriteQueue::WriteQueue(size_t writers, size_t capacity) : capacity_(capacity) {
 }
 
 WriteQueue::~WriteQueue() {
-    std::deque<std::unique_ptr<PendingFrameFile>> dropped;
+    std::deque<std::pair<int, std::unique_ptr<PendingFrameFile>>> dropped;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -15,27 +15,27 @@ WriteQueue::~WriteQueue() {
     for (std::thread& writer : writers_) writer.join();
 }
 
-void WriteQueue::WaitForRoom() {
+bool WriteQueue::WaitForRoom() {
     std::unique_lock<std::mutex> lock(mutex_);
-    WaitForRoom(lock);
+    return WaitForRoom(lock);
 }
 
-void WriteQueue::Push(std::unique_ptr<PendingFrameFile> file) {
+void WriteQueue::Push(int frame, std::unique_ptr<PendingFrameFile> file) {
     std::unique_lock<std::mutex> lock(mutex_);
-    WaitForRoom(lock);
-    files_.push_back(std::move(file));
+    if (!WaitForRoom(lock)) return;
+    files_.emplace_back(frame, std::move(file));
     changed_.notify_all();
 }
 
-void WriteQueue::WaitForRoom(std::unique_lock<std::mutex>& lock) {
-    changed_.wait(lock, [this] { return files_.size() < capacity_ || error_; });
-    if (error_) std::rethrow_exception(error_);
+bool WriteQueue::WaitForRoom(std::unique_lock<std::mutex>& lock) {
+    changed_.wait(lock, [this] { return files_.size() < capacity_ || !failures_.empty(); });
+    return failures_.empty();
 }
 
-void WriteQueue::Finish() {
+std::vector<WriteQueue::Failure> WriteQueue::Finish() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return (files_.empty() && writing_ == 0) || error_; });
-    if (error_) std::rethrow_exception(error_);
+    changed_.wait(lock, [this] { return files_.empty() && writing_ == 0; });
+    return failures_;
 }
 
 void WriteQueue::WriteLoop() {
@@ -43,7 +43,7 @@ void WriteQueue::WriteLoop() {
     while (true) {
         changed_.wait(lock, [this] { return stopping_ || !files_.empty(); });
         if (stopping_) return;
-        std::unique_ptr<PendingFrameFile> file = std::move(files_.front());
+        auto [frame, file] = std::move(files_.front());
         files_.pop_front();
         ++writing_;
         changed_.notify_all();  // room for the next frame
@@ -55,17 +55,19 @@ void WriteQueue::WriteLoop() {
             error = std::current_exception();
         }
         file.reset();  // frees the pixels outside the lock
-        std::deque<std::unique_ptr<PendingFrameFile>> dropped;
+        decltype(files_) dropped;
         lock.lock();
         --writing_;
-        if (error && !error_) {
-            error_ = error;
+        if (error) {
+            failures_.push_back({frame, error});
             dropped.swap(files_);
+        } else {
+            written_.insert(frame);
         }
         changed_.notify_all();
         if (!dropped.empty()) {
             lock.unlock();
-            dropped.clear();  // their temporary files go outside the lock
+            dropped.clear();  // their pixels go outside the lock
             lock.lock();
         }
     }

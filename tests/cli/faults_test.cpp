@@ -8,10 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -70,18 +73,32 @@ protected:
         return RunTaviron(arguments);
     }
 
-    // The status, and one line of the program's own naming `named`; the image
-    // library may have said something of its own before it.
-    static void ExpectFailure(const CliResult& result, int status, const std::vector<std::string>& named) {
-        EXPECT_EQ(result.status, status) << result.err;
-        std::vector<std::string> own;
+    // The program's own lines that name a problem: not the closing list of
+    // frames not written, nor the summary.
+    static std::vector<std::string> ProblemLines(const CliResult& result) {
+        std::vector<std::string> problems;
         for (const std::string& line : LinesOf(result.err))
-            if (line.rfind("taviron:", 0) == 0) own.push_back(line);
-        ASSERT_EQ(own.size(), 1u) << "one line of the program's own: " << result.err;
-        EXPECT_EQ(LinesOf(result.err).back(), own.front()) << "the program's line comes last: " << result.err;
+            if (line.rfind("taviron:", 0) == 0 && line.rfind("taviron: frames not written:", 0) != 0 &&
+                line.rfind("taviron: rendered ", 0) != 0)
+                problems.push_back(line);
+        return problems;
+    }
+
+    // The status, and one problem line of the program's own naming `named`
+    // (the image library may have said something of its own before it);
+    // with `notWritten`, the closing list of the frames not written.
+    static void ExpectFailure(const CliResult& result, int status, const std::vector<std::string>& named,
+                              const std::string& notWritten = "") {
+        EXPECT_EQ(result.status, status) << result.err;
+        const std::vector<std::string> problems = ProblemLines(result);
+        ASSERT_EQ(problems.size(), 1u) << "one problem named once: " << result.err;
         for (const std::string& name : named)
-            EXPECT_NE(own.front().find(name), std::string::npos) << "the message should name " << name << ": "
-                                                                 << own.front();
+            EXPECT_NE(problems.front().find(name), std::string::npos) << "the message should name " << name << ": "
+                                                                      << problems.front();
+        if (!notWritten.empty()) {
+            EXPECT_NE(result.err.find("\ntaviron: frames not written: " + notWritten + "\n"), std::string::npos)
+                << result.err;
+        }
     }
 
     // The sources as they were, complete outputs under the names in
@@ -105,27 +122,55 @@ protected:
 
 // ---- Input frames -------------------------------------------------------
 
-// The render stops at the first frame whose window needs the broken file;
-// the frames before it are written and complete.
-TEST_F(FaultTest, TruncatedFrameStopsTheRenderAtTheFirstWindowThatNeedsIt) {
-    WritePlates(5);
+// Every frame that cannot be read follows one rule: the outputs whose window
+// holds it are not written, the others are, each problem is named once, and
+// the frames not written close the report as ranges.
+TEST_F(FaultTest, BrokenFramesFailOnlyTheOutputsWhoseWindowHoldsThem) {
+    WritePlates(10);
     const std::string whole = Bytes(Plate(3));
     std::ofstream(Plate(3), std::ios::binary | std::ios::trunc) << whole.substr(0, whole.size() / 2);
+    std::ofstream(Plate(6), std::ios::binary | std::ios::trunc);  // zero bytes
+    fs::remove(Plate(9));
     TakeSources();
-    ExpectFailure(Render({"--frames", "1"}), 2, {"plate.0003.png", "frame 2"});
-    ExpectOnlyOutputs({"out.0001.png"});
+    const CliResult result = Render({"--frames", "1", "--range", "1-10"});
+    EXPECT_EQ(result.status, 2) << result.err;
+    const std::vector<std::string> problems = ProblemLines(result);
+    ASSERT_EQ(problems.size(), 3u) << result.err;
+    EXPECT_NE(problems[0].find("plate.0003.png"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[1].find("plate.0006.png: it is empty"), std::string::npos) << problems[1];
+    EXPECT_NE(problems[2].find("no file for frame 9"), std::string::npos) << problems[2];
+    EXPECT_NE(result.err.find("\ntaviron: frames not written: 2-7, 9\n"), std::string::npos) << result.err;
+    // Frames 8 and 10 render without their missing neighbour, as the tool skips it.
+    ExpectOnlyOutputs({"out.0001.png", "out.0008.png", "out.0010.png"});
 }
 
-TEST_F(FaultTest, FrameOfAnotherSizeIsReadAtClampedPositionsAndKeepsItsOwnSize) {
+TEST_F(FaultTest, DirectoryInPlaceOfAFrameSaysSo) {
     WritePlates(3);
-    WritePicture(Plate(2), RandomPicture(6, 5, {"R", "G", "B"}, 7, 255), OIIO::TypeDesc::UINT8);
+    fs::remove(Plate(2));
+    fs::create_directory(Plate(2));
     TakeSources();
-    const CliResult result = Render({"--frames", "1", "-q"});
-    EXPECT_EQ(result.status, 0) << result.err;
-    ExpectOnlyOutputs({"out.0001.png", "out.0002.png", "out.0003.png"});
-    EXPECT_EQ(ReadPicture(Out(1)).width, 4);
-    EXPECT_EQ(ReadPicture(Out(2)).width, 6);
-    EXPECT_EQ(ReadPicture(Out(2)).height, 5);
+    ExpectFailure(Render({"-q"}), 2, {"plate.0002.png: it is a directory"}, "2");
+    ExpectOnlyOutputs({"out.0001.png", "out.0003.png"});
+}
+
+TEST_F(FaultTest, UnreadableFrameSaysPermissionDenied) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    WritePlates(3);
+    fs::permissions(Plate(2), fs::perms::none);
+    TakeSources();
+    ExpectFailure(Render({"-q"}), 2, {"plate.0002.png: Permission denied"}, "2");
+    fs::permissions(Plate(2), fs::perms::owner_all);
+}
+
+// A frame of another size would be sampled at clamped positions and blended
+// in as ghosts: it is refused, naming it and both sizes, and fails only the
+// outputs whose window holds it.
+TEST_F(FaultTest, FrameOfAnotherSizeIsRefusedNamingBothSizes) {
+    WritePlates(5);
+    WritePicture(Plate(3), RandomPicture(6, 5, {"R", "G", "B"}, 7, 255), OIIO::TypeDesc::UINT8);
+    TakeSources();
+    ExpectFailure(Render({"--frames", "1", "-q"}), 2, {"plate.0003.png", "6x5", "4x3"}, "2-4");
+    ExpectOnlyOutputs({"out.0001.png", "out.0005.png"});
 }
 
 // A grey frame among colour ones would be filtered as grey = red = green =
@@ -135,7 +180,7 @@ TEST_F(FaultTest, FrameWithOtherChannelsIsRefusedNamingThem) {
     WritePlates(4);
     WritePicture(Plate(3), RandomPicture(4, 3, {"Y"}, 3, 255), OIIO::TypeDesc::UINT8);
     TakeSources();
-    ExpectFailure(Render({"--frames", "1"}), 2, {"plate.0003.png", "Y", "R, G, B", "frame 2"});
+    ExpectFailure(Render({"--frames", "1"}), 2, {"plate.0003.png", "Y", "R, G, B"}, "2-4");
     ExpectOnlyOutputs({"out.0001.png"});
 
     WritePicture(Plate(3), RandomPicture(4, 3, {"R", "G", "B", "A"}, 3, 255), OIIO::TypeDesc::UINT8);
@@ -151,8 +196,8 @@ TEST_F(FaultTest, MaskFrameOfAnotherSizeInASequenceNamesTheMask) {
                                    255),
                      OIIO::TypeDesc::UINT8);
     TakeSources();
-    ExpectFailure(Render({"--mask", dir / "matte.####.png"}), 2, {"matte.0002.png", "2x2", "4x3"});
-    ExpectOnlyOutputs({"out.0001.png"});
+    ExpectFailure(Render({"--mask", dir / "matte.####.png"}), 2, {"matte.0002.png", "2x2", "4x3"}, "2");
+    ExpectOnlyOutputs({"out.0001.png", "out.0003.png"});
 }
 
 TEST_F(FaultTest, NanAndInfinitePixelsAreFilteredAsValues) {
@@ -243,7 +288,13 @@ TEST_F(FaultTest, FullDiskIsAnOutputErrorLeavingOnlyCompleteFiles) {
         const std::string in = std::string("plate.####.") + extension;
         const std::string out = std::string("full/out.####.") + extension;
         const CliResult result = RunTaviron({"render", "--frames", "0", "-q", "-i", plates / in, "-o", dir / out});
-        ExpectFailure(result, 3, {dir / "full/out.", "." + std::string(extension)});
+        // Writers that were busy at once may each name their own file.
+        EXPECT_EQ(result.status, 3) << result.err;
+        const std::vector<std::string> problems = ProblemLines(result);
+        ASSERT_FALSE(problems.empty()) << result.err;
+        for (const std::string& problem : problems)
+            EXPECT_NE(problem.find(dir / "full/out."), std::string::npos) << problem;
+        EXPECT_NE(result.err.find("taviron: frames not written: "), std::string::npos) << result.err;
         EXPECT_TRUE(FilesUnder(plates.Path()) == before);
         for (const auto& [name, bytes] : FilesUnder(dir / "full")) {
             EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
@@ -316,6 +367,120 @@ TEST_F(FaultTest, OutputNamingAMaskOfASequenceIsRefused) {
                               "2-3", "-o", dir / "matte.%04d.png"}),
                   1, {"matte.0002.png"});
     ExpectOnlyOutputs({});
+}
+
+// Another path to the same files: the check compares what the paths are,
+// not how they are spelt.
+TEST_F(FaultTest, OutputThroughAnotherPathToTheSourcesIsRefused) {
+    fs::create_directory(dir / "plates");
+    for (int frame = 1; frame <= 3; ++frame)
+        WritePicture(FrameFile(dir / "plates", "plate", frame, "png"),
+                     RandomPicture(4, 3, {"R", "G", "B"}, static_cast<unsigned>(frame), 255), OIIO::TypeDesc::UINT8);
+    std::ofstream(dir / "plates/track.csv") << "1,0.5,0.5\n2,0.5,0.5\n3,0.5,0.5\n";
+    fs::create_directory_symlink(dir / "plates", dir / "linked");
+    fs::create_directory(dir / "renders");
+    fs::create_hard_link(dir / "plates/plate.0002.png", dir / "renders/hard.0002.png");
+    fs::create_hard_link(dir / "plates/track.csv", dir / "renders/track.0001.csv");
+    TakeSources();
+    const auto render = [&](const std::string& out, std::vector<std::string> more = {}) {
+        std::vector<std::string> arguments = {"render", "-i", dir / "plates/plate.####.png", "-o", out, "--frames", "1"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return RunTaviron(arguments);
+    };
+    ExpectFailure(render(dir / "linked/plate.####.png"), 1, {"plate.0001.png"});
+    ExpectFailure(render(dir / "renders/../linked/../plates/plate.####.png"), 1, {"plate.0001.png"});
+    ExpectFailure(render(dir / "renders/hard.####.png"), 1, {"hard.0002.png"});
+    ExpectFailure(render(dir / "renders/track.####.csv", {"--track", dir / "plates/track.csv", "--range", "1"}), 1,
+                  {"track.0001.csv"});
+    ExpectOnlyOutputs({});
+}
+
+TEST_F(FaultTest, OutputIntoABindMountOfTheSourcesIsRefused) {
+    WritePlates(3);
+    fs::create_directory(dir / "mirror");
+    TakeSources();
+    if (mount(dir.Path().c_str(), (dir / "mirror").c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "cannot bind-mount here: " << std::strerror(errno);
+    const CliResult result = RunTaviron(
+        {"render", "-i", dir / "plate.####.png", "-o", dir / "mirror/plate.####.png", "--frames", "1"});
+    umount2((dir / "mirror").c_str(), MNT_DETACH);
+    ExpectFailure(result, 1, {"mirror/plate.0001.png"});
+    ExpectOnlyOutputs({});
+}
+
+// ---- Interruptions ----------------------------------------------------------
+
+// A render started as a child, to be interrupted.
+class ChildRender {
+public:
+    explicit ChildRender(const std::vector<std::string>& arguments) {
+        child_ = fork();
+        if (child_ == 0) {
+            std::vector<char*> argv;
+            std::string program = TAVIRON_PROGRAM_PATH;
+            argv.push_back(program.data());
+            std::vector<std::string> copies = arguments;
+            for (std::string& argument : copies) argv.push_back(argument.data());
+            argv.push_back(nullptr);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDERR_FILENO);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+    }
+    pid_t Pid() const { return child_; }
+    // The exit status, or -1 when it did not exit.
+    int Wait() {
+        int status = 0;
+        waitpid(child_, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t child_ = -1;
+};
+
+bool HasTemporaryFile(const fs::path& folder) {
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".tmp") return true;
+    return false;
+}
+
+// Large frames of noise compressed hard: each stays a while under its
+// temporary name, where the signal catches it.
+TEST_F(FaultTest, InterruptedRenderRemovesItsTemporaryFilesAndExitsAsShellsExpect) {
+    for (int frame = 1; frame <= 4; ++frame)
+        WritePicture(Plate(frame), RandomPicture(1024, 768, {"R", "G", "B"}, static_cast<unsigned>(frame), 255),
+                     OIIO::TypeDesc::UINT8);
+    TakeSources();
+    for (const auto& [signal, status] : std::vector<std::pair<int, int>>{{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}}) {
+        SCOPED_TRACE(signal);
+        fs::create_directories(dir / "out");
+        ChildRender render({"render", "-q", "-i", dir / "plate.####.png", "-o", dir / "out/out.####.png", "--frames",
+                            "1", "--png-level", "9", "--depth", "16"});
+        // Until a temporary file is there (or the render is over).
+        for (int wait = 0; wait < 20000 && !HasTemporaryFile(dir / "out"); ++wait) usleep(1000);
+        kill(render.Pid(), signal);
+        EXPECT_EQ(render.Wait(), status);
+        EXPECT_FALSE(HasTemporaryFile(dir / "out"));
+        fs::remove_all(dir / "out");
+    }
+    ExpectOnlyOutputs({});
+}
+
+// A render killed outright leaves its temporary files; the next render of
+// the same outputs removes those of processes that are gone, and no other.
+TEST_F(FaultTest, StaleTemporaryFilesOfDeadRendersAreRemovedByTheNextRender) {
+    WritePlates(3);
+    const std::string dead = dir / ".out.0002.png.taviron-999999999.tmp";
+    const std::string alive = dir / (".out.0002.png.taviron-" + std::to_string(getpid()) + ".tmp");
+    const std::string otherOutput = dir / ".other.0002.png.taviron-999999999.tmp";
+    for (const std::string& path : {dead, alive, otherOutput}) std::ofstream(path) << "half a frame";
+    TakeSources();
+    sources.erase(fs::path(dead).filename().string());
+    ASSERT_EQ(Render({"-q", "--frames", "1"}).status, 0);
+    EXPECT_FALSE(fs::exists(dead));
+    ExpectOnlyOutputs({"out.0001.png", "out.0002.png", "out.0003.png"});
 }
 
 // ---- Plug-in modules ------------------------------------------------------

@@ -1,0 +1,20 @@
+// How output files are compressed, as pipelines set it: OpenEXR compression
+// by the image library's names, JPEG quality, PNG compression level. Each is
+// checked against the output's format before any frame is decoded.
+#pragma once
+
+#include <OpenImageIO/imageio.h>
+
+#include <optional>
+#include <string>
+
+struct OutputEncoding {
+    std::string exrCompression;  // e.g. zip, piz, dwaa or dwaa:45; empty: the library's default
+    std::optional<int> jpegQuality;  // 1 to 100
+    std::optional<int> pngLevel;     // 0 to 9
+};
+
+// Throws a usage error for an unknown value, or an option that the format of
+// `outputPath` (e.g. out.####.exr) does not have.
+void CheckEncoding(const OutputEncoding& encoding, const std::string& outputPath, const std::string& formatName);
+void ApplyEncoding(const OutputEncoding& encoding, OIIO::ImageSpec& spec);
