@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -29,10 +30,16 @@ protected:
         return RunTaviron(arguments);
     }
 
+    // The status and one line naming `named`, besides the closing list of
+    // frames not written and the summary.
     void ExpectFailure(const CliResult& result, int status, const std::string& named) {
         EXPECT_EQ(result.status, status) << result.err;
         EXPECT_NE(result.err.find(named), std::string::npos) << "the message should name " << named << ": " << result.err;
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << "one line: " << result.err;
+        std::istringstream lines(result.err);
+        int problems = 0;
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("taviron: frames not written:", 0) != 0 && line.rfind("taviron: rendered ", 0) != 0) ++problems;
+        EXPECT_EQ(problems, 1) << "one line: " << result.err;
     }
 
     void ExpectNoOutput(const std::vector<std::string>& extra = {}) {
@@ -159,14 +166,46 @@ TEST_F(RenderErrorTest, UnreadableInputsAreInputErrorsNamingTheFile) {
 }
 
 TEST_F(RenderErrorTest, UnwritableOutputsAreOutputErrorsLeavingNoFileBehind) {
-    ExpectFailure(RunTaviron({"render", "--frames", "0", "-i", dir / "plate.####.png", "-o", dir / "missing/out.####.png"}), 3,
-                  "missing");
+    ExpectFailure(RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "plate.0001.png/renders/out.####.png",
+                              "--frames", "1"}),
+                  3, "plate.0001.png/renders");
     // A directory where the second output file should go.
     std::filesystem::create_directory(dir / "out.0002.png");
-    const CliResult result = Render({});
-    ExpectFailure(result, 3, "out.0002.png");
+    const CliResult result = Render({"--threads", "1", "--frames", "1"});
+    ExpectFailure(result, 3, "out.0002.png: Is a directory");
     std::vector<std::string> left = dir.Files();
     for (const std::string& name : left) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
+
+// The output's format, encoding and depth are checked before any frame is
+// decoded: with a broken frame on disk, the status is still a usage error.
+TEST_F(RenderErrorTest, OutputSettingsAreRefusedBeforeAnyFrameIsDecoded) {
+    std::ofstream(FrameFile(dir.Path(), "plate", 2, "png")) << "not a picture";
+    const auto render = [&](const std::string& out, std::vector<std::string> more) {
+        std::vector<std::string> arguments = {"render", "-i", dir / "plate.####.png", "-o", dir / out, "--frames", "1"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return RunTaviron(arguments);
+    };
+    ExpectFailure(render("out.####.exr", {"--exr-compression", "zap"}), 1, "\"zap\"");
+    ExpectFailure(render("out.####.exr", {"--exr-compression", "piz:3"}), 1, "\"piz:3\"");
+    ExpectFailure(render("out.####.png", {"--exr-compression", "zip"}), 1, "openexr outputs");
+    ExpectFailure(render("out.####.png", {"--jpeg-quality", "90"}), 1, "jpeg outputs");
+    ExpectFailure(render("out.####.jpg", {"--jpeg-quality", "0"}), 1, "1 to 100");
+    ExpectFailure(render("out.####.png", {"--png-level", "12"}), 1, "0 to 9");
+    ExpectFailure(render("out.####.xyz", {}), 1, "\".xyz\"");
+    ExpectFailure(render("out.####.exr", {"--depth", "8"}), 1, "written half");
+    ExpectFailure(render("out.####.jpg", {"--depth", "16"}), 1, "--depth 16");
+    ExpectFailure(render(std::string(240, 'n') + ".####.png", {}), 1, "too long");
+    ExpectNoOutput();
+}
+
+// A range far wider than the clip names the missing frames once, as ranges.
+TEST_F(RenderErrorTest, RangeWiderThanTheClipNamesTheMissingFramesOnce) {
+    const CliResult result = Render({"--range", "-5-20000", "--frames", "1"});
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_NE(result.err.find("plate.####.png has no file for frames -5-0, 4-20000\n"), std::string::npos) << result.err;
+    EXPECT_LE(std::count(result.err.begin(), result.err.end(), '\n'), 3) << result.err;
+    ExpectNoOutput({"out.0001.png", "out.0002.png", "out.0003.png"});
 }
 
 }  // namespace

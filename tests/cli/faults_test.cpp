@@ -145,21 +145,21 @@ TEST_F(FaultTest, BrokenFramesFailOnlyTheOutputsWhoseWindowHoldsThem) {
 }
 
 TEST_F(FaultTest, DirectoryInPlaceOfAFrameSaysSo) {
-    WritePlates(3);
-    fs::remove(Plate(2));
-    fs::create_directory(Plate(2));
+    WritePlates(5);
+    fs::remove(Plate(3));
+    fs::create_directory(Plate(3));
     TakeSources();
-    ExpectFailure(Render({"-q"}), 2, {"plate.0002.png: it is a directory"}, "2");
-    ExpectOnlyOutputs({"out.0001.png", "out.0003.png"});
+    ExpectFailure(Render({"-q", "--frames", "1"}), 2, {"plate.0003.png: it is a directory"}, "2-4");
+    ExpectOnlyOutputs({"out.0001.png", "out.0005.png"});
 }
 
 TEST_F(FaultTest, UnreadableFrameSaysPermissionDenied) {
     if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
-    WritePlates(3);
-    fs::permissions(Plate(2), fs::perms::none);
+    WritePlates(5);
+    fs::permissions(Plate(3), fs::perms::none);
     TakeSources();
-    ExpectFailure(Render({"-q"}), 2, {"plate.0002.png: Permission denied"}, "2");
-    fs::permissions(Plate(2), fs::perms::owner_all);
+    ExpectFailure(Render({"-q", "--frames", "1"}), 2, {"plate.0003.png: Permission denied"}, "2-4");
+    fs::permissions(Plate(3), fs::perms::owner_all);
 }
 
 // A frame of another size would be sampled at clamped positions and blended

@@ -325,4 +325,141 @@ TEST_F(RenderTest, GreyInputGivesGreyOutputAtTheRequestedDepth) {
     EXPECT_EQ(StoredType(out), OIIO::TypeDesc::UINT16);
 }
 
+// ---- OpenEXR data windows ---------------------------------------------------
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+bool OiiotoolRuns(const std::string& arguments) {
+    return std::system(("oiiotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Auto-cropped renders: every frame is placed in its display window by its
+// data window, zeros around it, so a frame whose window starts further right
+// is not mixed in shifted. The reference is oiiotool's own: each frame
+// widened to its display window, the median of three as max(min(a, b),
+// min(max(a, b), c)).
+TEST_F(RenderTest, ExrDataWindowsAreRegisteredByPixelPosition) {
+    if (!OiiotoolRuns("--version")) GTEST_SKIP() << "needs oiiotool";
+    const std::vector<std::string> crops = {"12x9+0+0", "10x6+5+3", "9x12+7+0", "16x12+0+0"};
+    for (int frame = 1; frame <= 4; ++frame) {
+        const std::string whole = FrameFile(dir.Path(), "whole", frame, "exr");
+        WritePicture(whole, RandomPicture(16, 12, {"R", "G", "B", "A"}, 40u + static_cast<unsigned>(frame)),
+                     OIIO::TypeDesc::FLOAT);
+        ASSERT_TRUE(OiiotoolRuns(Quoted(whole) + " --crop " + crops[static_cast<size_t>(frame - 1)] + " -o " +
+                                 Quoted(FrameFile(dir.Path(), "plate", frame, "exr"))));
+    }
+    const auto plate = [&](int frame) { return Quoted(FrameFile(dir.Path(), "plate", frame, "exr")) + " --croptofull "; };
+    for (int frame = 2; frame <= 3; ++frame)
+        ASSERT_TRUE(OiiotoolRuns(plate(frame - 1) + plate(frame) + "--min " + plate(frame - 1) + plate(frame) + "--max " +
+                                 plate(frame + 1) + "--min --max -o " + Quoted(FrameFile(dir.Path(), "ref", frame, "exr"))));
+    {
+        auto cropped = OIIO::ImageInput::open(FrameFile(dir.Path(), "plate", 2, "exr"));
+        ASSERT_TRUE(cropped);
+        ASSERT_EQ(cropped->spec().x, 5) << "the frames must have data windows for this test to mean anything";
+        ASSERT_EQ(cropped->spec().full_width, 16);
+    }
+
+    const CliResult result = RunTaviron({"render", "-i", dir / "plate.####.exr", "-o", dir / "out.####.exr", "--range",
+                                         "2-3", "--frames", "1", "--method", "median", "--channels", "rgba"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    for (int frame = 2; frame <= 3; ++frame) {
+        const std::string out = FrameFile(dir.Path(), "out", frame, "exr");
+        auto written = OIIO::ImageInput::open(out);
+        ASSERT_TRUE(written);
+        const OIIO::ImageSpec& spec = written->spec();
+        EXPECT_EQ(std::vector<int>({spec.x, spec.y, spec.width, spec.height}), std::vector<int>({0, 0, 16, 12}));
+        EXPECT_EQ(std::vector<int>({spec.full_x, spec.full_y, spec.full_width, spec.full_height}),
+                  std::vector<int>({0, 0, 16, 12}));
+        const Picture expected = ReadPicture(FrameFile(dir.Path(), "ref", frame, "exr"));
+        EXPECT_EQ(ReadPicture(out).samples, expected.samples) << "frame " << frame;
+    }
+}
+
+// ---- Output type and encoding --------------------------------------------------
+
+// One 16-bit frame among 8-bit ones: the sequence is written in the type of
+// its first file, so no output frame changes depth.
+TEST_F(RenderTest, OneSixteenBitFrameDoesNotChangeTheOutputDepth) {
+    WriteClip("plate", "png", {"R", "G", "B"}, OIIO::TypeDesc::UINT8, 1, 4, 255);
+    WritePicture(FrameFile(dir.Path(), "plate", 3, "png"), RandomPicture(kWidth, kHeight, {"R", "G", "B"}, 9, 255),
+                 OIIO::TypeDesc::UINT16);
+    const CliResult result =
+        RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "out.####.png", "--frames", "1", "--range", "2-4"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    for (int frame = 2; frame <= 4; ++frame)
+        EXPECT_EQ(StoredType(FrameFile(dir.Path(), "out", frame, "png")), OIIO::TypeDesc::UINT8) << frame;
+}
+
+TEST_F(RenderTest, EncodingOptionsReachTheFiles) {
+    WriteClip("plate", "png", {"R", "G", "B"}, OIIO::TypeDesc::UINT8, 1, 2, 255);
+    const auto render = [&](const std::string& out, const std::vector<std::string>& more) {
+        std::vector<std::string> arguments = {"render", "-q", "-i", dir / "plate.####.png", "-o", dir / out, "--frames", "1"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        const CliResult result = RunTaviron(arguments);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return std::filesystem::file_size(dir / (out.substr(0, out.find('#')) + "0001" + out.substr(out.rfind('#') + 1)));
+    };
+    render("piz.####.exr", {"--exr-compression", "piz"});
+    render("dwaa.####.exr", {"--exr-compression", "dwaa:45"});
+    for (const char* name : {"piz", "dwaa"}) {
+        auto file = OIIO::ImageInput::open(FrameFile(dir.Path(), name, 1, "exr"));
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->spec().get_string_attribute("compression"), name);
+    }
+    EXPECT_LT(render("low.####.jpg", {"--jpeg-quality", "5"}), render("high.####.jpg", {"--jpeg-quality", "100"}));
+    // A flat picture, which deflating packs well.
+    for (int frame = 1; frame <= 2; ++frame)
+        WritePicture(FrameFile(dir.Path(), "plate", frame, "png"),
+                     Picture{64, 64, {"R", "G", "B"}, std::vector<float>(64 * 64 * 3, 0.5f)}, OIIO::TypeDesc::UINT8);
+    EXPECT_LT(render("packed.####.png", {"--png-level", "9"}), render("stored.####.png", {"--png-level", "0"}));
+}
+
+// ---- Planning and resuming --------------------------------------------------------
+
+TEST_F(RenderTest, DryRunShowsWhatWouldBeReadWrittenAndSkippedAndWritesNothing) {
+    WriteClip("plate", "png", {"R", "G", "B"}, OIIO::TypeDesc::UINT8, 1, 6, 255);
+    std::filesystem::remove(FrameFile(dir.Path(), "plate", 4, "png"));
+    WritePicture(FrameFile(dir.Path(), "out", 2, "png"), RandomPicture(kWidth, kHeight, {"R", "G", "B"}, 5, 255),
+                 OIIO::TypeDesc::UINT8);
+    const std::vector<std::string> before = dir.Files();
+    const std::string in = dir / "plate.####.png";
+    const std::string out = dir / "out.####.png";
+    const CliResult result = RunTaviron({"render", "-i", in, "-o", out, "--frames", "1", "--range", "2-7", "--dry-run",
+                                         "--skip-existing"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "dry run: no frame is decoded or written\n"
+                          "window: frames -1 to +1 around each frame\n"
+                          "read " + in + ": frames 2-3, 5-6\n"
+                          "write " + out + ": frames 3, 5-6\n"
+                          "skip, no input file, " + in + ": frames 4, 7\n"
+                          "skip, complete output exists, " + out + ": frame 2\n");
+    EXPECT_EQ(dir.Files(), before);
+}
+
+// A resumed render leaves complete outputs as they are; an empty file or a
+// temporary one does not count as done.
+TEST_F(RenderTest, SkipExistingKeepsCompleteOutputsOnlyAndMakesTheOutputFolder) {
+    WriteClip("plate", "png", {"R", "G", "B"}, OIIO::TypeDesc::UINT8, 1, 4, 255);
+    std::filesystem::create_directories(dir / "renders");
+    const std::string done = FrameFile(dir / "renders", "out", 2, "png");
+    WritePicture(done, RandomPicture(kWidth, kHeight, {"R", "G", "B"}, 5, 255), OIIO::TypeDesc::UINT8);
+    const Picture kept = ReadPicture(done);
+    std::ofstream(FrameFile(dir / "renders", "out", 3, "png"));  // empty
+    std::ofstream(dir / "renders/.out.0004.png.taviron-999999999.tmp") << "half a frame";
+    const CliResult result = RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "renders/out.####.png",
+                                         "--frames", "1", "--skip-existing"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("rendered 3 of 4 frames"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("1 skipped, their outputs exist"), std::string::npos) << result.err;
+    EXPECT_EQ(ReadPicture(done).samples, kept.samples);
+    for (int frame : {1, 3, 4}) EXPECT_EQ(ReadPicture(FrameFile(dir / "renders", "out", frame, "png")).width, kWidth);
+
+    // A folder that does not exist yet is made.
+    ASSERT_EQ(RunTaviron({"render", "-q", "-i", dir / "plate.####.png", "-o", dir / "new/deeper/out.####.png",
+                          "--frames", "1"})
+                  .status,
+              0);
+    EXPECT_TRUE(std::filesystem::exists(FrameFile(dir / "new/deeper", "out", 4, "png")));
+}
+
 }  // namespace
