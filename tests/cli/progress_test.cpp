@@ -81,7 +81,7 @@ TEST_F(ProgressFormatTest, EveryFrameIsToldAsPercentAndStatusAndTheEndAsFramesWr
 TEST_F(ProgressFormatTest, EveryFailureIsToldBeforeTheExit) {
     ExpectFailTold(Render({"--frames", "300"}), 1, "--frames");
     ExpectFailTold(Render({"--method", "mean"}), 1, "mean");
-    ExpectFailTold(Render({"--frames", "1"}, "missing/out.####.png"), 3, "missing");
+    ExpectFailTold(Render({"--frames", "1"}, "plate.0001.png/out.####.png"), 3, "plate.0001.png");
     ExpectFailTold(RunTaviron({"render", "-i", dir / "none.####.png", "-o", dir / "out.####.png", "--frames", "1",
                                "--progress-format", "openjd"}),
                    2, "none.####.png");
