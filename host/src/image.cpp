@@ -112,6 +112,8 @@ size_t BytesPerSample(PixelType type) {
     return 0;
 }
 
+ExternalPixels::~ExternalPixels() = default;
+
 Image::Image(int32_t width, int32_t height, PixelType type, bool withDepth)
     : width_(width), height_(height), type_(type), planeCount_(withDepth ? CHANNEL_COUNT : CHAN_ALPHA + 1) {
     if (width < 0 || height < 0) {
@@ -119,19 +121,36 @@ Image::Image(int32_t width, int32_t height, PixelType type, bool withDepth)
                                     " is negative");
     }
     const size_t bytes = CountPixelBytes(width, height, planeCount_, type);
+    rowBytes_ = static_cast<size_t>(width) * BytesPerSample(type);
     ReserveImageMemory(bytes);
-    try {
-        planes_.reset(TakePixelBlock(bytes));
-    } catch (...) {
+    reservedBytes_ = bytes;
+    sharedRows_.reset(new (std::nothrow) unsigned char[std::max<size_t>(rowBytes_ * planeCount_, 1)]());
+    if (!sharedRows_) {
         ReturnImageMemory(bytes);
-        throw;
+        throw std::bad_alloc();
     }
+}
+
+Image::Image(int32_t width, int32_t height, PixelType type, bool withDepth, std::unique_ptr<ExternalPixels> pixels)
+    : width_(width),
+      height_(height),
+      type_(type),
+      planeCount_(withDepth ? CHANNEL_COUNT : CHAN_ALPHA + 1),
+      external_(std::move(pixels)) {
+    if (width < 0 || height < 0) {
+        throw std::invalid_argument("image size " + std::to_string(width) + " x " + std::to_string(height) +
+                                    " is negative");
+    }
+    CountPixelBytes(width, height, planeCount_, type);
+    rowBytes_ = static_cast<size_t>(width) * BytesPerSample(type);
 }
 
 Image::~Image() {
     // The block goes back where it came from, not to delete[].
-    ReturnPixelBlock(planes_.release(), PixelBytes());
-    ReturnImageMemory(PixelBytes());
+    if (unsigned char* planes = planes_.load(std::memory_order_acquire)) {
+        ReturnPixelBlock(planes, PixelBytes());
+    }
+    ReturnImageMemory(reservedBytes_);
 }
 
 HostID Image::DataType() const {
@@ -144,39 +163,84 @@ size_t Image::PixelBytes() const {
 }
 
 size_t Image::Offset(int channel, int32_t y) const {
-    return (static_cast<size_t>(channel) * static_cast<size_t>(height_) + static_cast<size_t>(y)) *
-           static_cast<size_t>(width_) * BytesPerSample(type_);
+    return (static_cast<size_t>(channel) * static_cast<size_t>(height_) + static_cast<size_t>(y)) * rowBytes_;
+}
+
+const unsigned char* Image::ReadableRow(int channel, int32_t y) const {
+    if (const unsigned char* planes = planes_.load(std::memory_order_acquire)) {
+        return planes + Offset(channel, y);
+    }
+    if (external_) {
+        external_->RowRead(y);
+        return external_->Planes() + Offset(channel, y);
+    }
+    return sharedRows_.get() + static_cast<size_t>(channel) * rowBytes_;
+}
+
+unsigned char* Image::WritableRow(int channel, int32_t y) {
+    unsigned char* planes = planes_.load(std::memory_order_acquire);
+    return (planes != nullptr ? planes : TakeOwnPlanes()) + Offset(channel, y);
+}
+
+// The planes' memory, each row a copy of its plane's shared row; once, for
+// whichever thread writes first.
+unsigned char* Image::TakeOwnPlanes() {
+    if (external_) {
+        throw std::logic_error("the image's pixels are read-only");
+    }
+    const std::lock_guard<std::mutex> lock(planesMutex_);
+    if (unsigned char* planes = planes_.load(std::memory_order_relaxed)) {
+        return planes;
+    }
+    unsigned char* planes = TakePixelBlock(PixelBytes());
+    if (!sharedRowsZero_) {
+        for (int channel = 0; channel < planeCount_; ++channel) {
+            const unsigned char* shared = sharedRows_.get() + static_cast<size_t>(channel) * rowBytes_;
+            for (int32_t y = 0; y < height_; ++y) {
+                std::memcpy(planes + Offset(channel, y), shared, rowBytes_);
+            }
+        }
+    }
+    planes_.store(planes, std::memory_order_release);
+    return planes;
 }
 
 void Image::GetPixel(int32_t x, int32_t y, FltPixel& pixel) const {
     CheckPosition(x, y, width_, height_);
     for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
         pixel.*kChannelFields[channel] =
-            channel < planeCount_ ? ReadSample(planes_.get() + Offset(channel, y), type_, x) : 0.0f;
+            channel < planeCount_ ? ReadSample(ReadableRow(channel, y), type_, x) : 0.0f;
     }
 }
 
 void Image::SetPixel(int32_t x, int32_t y, const FltPixel& pixel) {
     CheckPosition(x, y, width_, height_);
     for (int channel = 0; channel < planeCount_; ++channel) {
-        WriteSample(planes_.get() + Offset(channel, y), type_, x, pixel.*kChannelFields[channel]);
+        WriteSample(WritableRow(channel, y), type_, x, pixel.*kChannelFields[channel]);
     }
 }
 
 void Image::Fill(const FltPixel& pixel) {
-    const size_t samples = static_cast<size_t>(width_) * static_cast<size_t>(height_);
-    if (samples == 0) {
-        return;
+    if (external_) {
+        throw std::logic_error("the image's pixels are read-only");
     }
-    for (int channel = 0; channel < planeCount_; ++channel) {
-        unsigned char* plane = planes_.get() + Offset(channel, 0);
+    const std::lock_guard<std::mutex> lock(planesMutex_);
+    const size_t samples = static_cast<size_t>(width_);
+    bool zero = true;
+    for (int channel = 0; channel < planeCount_ && samples != 0; ++channel) {
+        unsigned char* row = sharedRows_.get() + static_cast<size_t>(channel) * rowBytes_;
         const float value = pixel.*kChannelFields[channel];
         switch (type_) {
-            case PixelType::UInt8: FillPlane(plane, samples, IntFromUnit<uint8_t>(value)); break;
-            case PixelType::UInt16: FillPlane(plane, samples, IntFromUnit<uint16_t>(value)); break;
-            case PixelType::Half: FillPlane(plane, samples, FloatToHalf(value)); break;
-            case PixelType::Float: FillPlane(plane, samples, value); break;
+            case PixelType::UInt8: FillPlane(row, samples, IntFromUnit<uint8_t>(value)); break;
+            case PixelType::UInt16: FillPlane(row, samples, IntFromUnit<uint16_t>(value)); break;
+            case PixelType::Half: FillPlane(row, samples, FloatToHalf(value)); break;
+            case PixelType::Float: FillPlane(row, samples, value); break;
         }
+        zero = zero && std::all_of(row, row + rowBytes_, [](unsigned char byte) { return byte == 0; });
+    }
+    sharedRowsZero_ = zero;
+    if (unsigned char* planes = planes_.exchange(nullptr, std::memory_order_acq_rel)) {
+        ReturnPixelBlock(planes, PixelBytes());
     }
 }
 
@@ -190,7 +254,7 @@ void Image::ReadRow(int channel, int32_t y, int32_t x, int32_t count, float* out
         std::fill_n(out, count, 0.0f);
         return;
     }
-    const unsigned char* row = planes_.get() + Offset(channel, y);
+    const unsigned char* row = ReadableRow(channel, y);
     switch (type_) {
         case PixelType::UInt8: {
             const uint8_t* in = row + x;
@@ -218,11 +282,12 @@ void Image::ReadRow(int channel, int32_t y, int32_t x, int32_t count, float* out
 
 const void* Image::RawRow(int channel, int32_t y) const {
     CheckChannelRow(channel, y, height_);
-    return channel < planeCount_ ? planes_.get() + Offset(channel, y) : nullptr;
+    return channel < planeCount_ ? ReadableRow(channel, y) : nullptr;
 }
 
 void* Image::RawRow(int channel, int32_t y) {
-    return const_cast<void*>(static_cast<const Image*>(this)->RawRow(channel, y));
+    CheckChannelRow(channel, y, height_);
+    return channel < planeCount_ ? WritableRow(channel, y) : nullptr;
 }
 
 Image* NewImage(const TagList& tags) {

@@ -6,7 +6,9 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <algorithm>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -203,4 +205,105 @@ TEST(Image, NewImageTakesTheSizeAndDepthOfItsModel) {
 TEST(Image, NewImageWithoutAModelGivesNone) {
     EXPECT_EQ(NewImage(TagList()), nullptr);
     EXPECT_EQ(NewImage(TAG_ImageLike, static_cast<const Image*>(nullptr), TAG_DONE), nullptr);
+}
+
+TEST(Image, FilledImageKeepsTheFillWhereLaterWritesDoNotReach) {
+    for (PixelType type : {PixelType::UInt8, PixelType::Half, PixelType::Float}) {
+        Image image(6, 4, type);
+        image.Fill(Grey(1.0f));
+        FltPixel pixel;
+        image.GetPixel(5, 3, pixel);
+        EXPECT_EQ(pixel.A, 1.0f);
+        std::vector<float> row(6);
+        image.ReadRow(CHAN_GREEN, 2, 0, 6, row.data());
+        EXPECT_EQ(row, std::vector<float>(6, 1.0f));
+
+        image.SetPixel(2, 1, Grey(0.0f));
+        image.GetPixel(2, 1, pixel);
+        EXPECT_EQ(pixel.R, 0.0f);
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 6; ++x) {
+                image.GetPixel(x, y, pixel);
+                if (x != 2 || y != 1) {
+                    ASSERT_EQ(pixel.B, 1.0f) << x << "," << y;
+                }
+            }
+        }
+        // A fill over written pixels covers them all again.
+        image.Fill(Grey(0.0f));
+        image.GetPixel(0, 0, pixel);
+        EXPECT_EQ(pixel.R, 0.0f);
+        image.GetPixel(2, 1, pixel);
+        EXPECT_EQ(pixel.R, 0.0f);
+        static_cast<uint8_t*>(image.RawRow(CHAN_RED, 3))[0] = 0x3c;  // a first write through a raw row
+        image.GetPixel(0, 2, pixel);
+        EXPECT_EQ(pixel.R, 0.0f);
+    }
+}
+
+TEST(Image, RowsWrittenFromManyThreadsAtOnceAllLand) {
+    Image image(64, 256, PixelType::Float, false);
+    image.Fill(Grey(0.5f));
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([&image, t] {
+            for (int32_t y = t; y < 256; y += 4) static_cast<float*>(image.RawRow(CHAN_RED, y))[y % 64] = float(y);
+        });
+    }
+    for (std::thread& writer : writers) writer.join();
+    for (int32_t y = 0; y < 256; ++y) {
+        FltPixel pixel;
+        image.GetPixel(y % 64, y, pixel);
+        ASSERT_EQ(pixel.R, float(y));
+        image.GetPixel((y + 1) % 64, y, pixel);
+        ASSERT_EQ(pixel.R, 0.5f);
+        ASSERT_EQ(pixel.A, 0.5f);
+    }
+}
+
+namespace {
+
+// Planes held by the test, recording the rows read.
+class TestPixels : public ExternalPixels {
+public:
+    explicit TestPixels(std::vector<uint16_t> planes, std::vector<int32_t>* rowsRead)
+        : planes_(std::move(planes)), rowsRead_(rowsRead) {}
+    const unsigned char* Planes() const override { return reinterpret_cast<const unsigned char*>(planes_.data()); }
+    void RowRead(int32_t y) const override { rowsRead_->push_back(y); }
+
+private:
+    std::vector<uint16_t> planes_;
+    std::vector<int32_t>* rowsRead_;
+};
+
+}  // namespace
+
+TEST(Image, ExternalPixelsAreReadInPlaceAndNeverWritten) {
+    constexpr int32_t kWidth = 3, kHeight = 2;
+    std::vector<uint16_t> planes(4 * kWidth * kHeight);
+    for (size_t i = 0; i < planes.size(); ++i) planes[i] = static_cast<uint16_t>(i * 1000);
+    std::vector<int32_t> rowsRead;
+    const size_t inUse = ImageMemoryInUse();
+    Image image(kWidth, kHeight, PixelType::UInt16, false, std::make_unique<TestPixels>(planes, &rowsRead));
+    EXPECT_EQ(ImageMemoryInUse(), inUse);
+    EXPECT_TRUE(image.IsReadOnly());
+
+    FltPixel pixel;
+    image.GetPixel(2, 1, pixel);  // plane c, row 1, column 2: sample c * 6 + 5
+    EXPECT_EQ(pixel.B, 5000 / 65535.0f);
+    EXPECT_EQ(pixel.G, 11000 / 65535.0f);
+    EXPECT_EQ(pixel.A, 23000 / 65535.0f);
+    EXPECT_EQ(pixel.Z, 0.0f);
+    std::vector<float> row(kWidth);
+    image.ReadRow(CHAN_RED, 0, 0, kWidth, row.data());
+    EXPECT_EQ(row[1], 13000 / 65535.0f);
+    EXPECT_EQ(static_cast<const uint16_t*>(static_cast<const Image&>(image).RawRow(CHAN_ALPHA, 1))[0], 21000);
+    EXPECT_NE(std::find(rowsRead.begin(), rowsRead.end(), 1), rowsRead.end());
+    EXPECT_NE(std::find(rowsRead.begin(), rowsRead.end(), 0), rowsRead.end());
+
+    EXPECT_THROW(image.SetPixel(0, 0, pixel), std::logic_error);
+    EXPECT_THROW(image.Fill(pixel), std::logic_error);
+    EXPECT_THROW(image.RawRow(CHAN_RED, 0), std::logic_error);
+    image.GetPixel(2, 1, pixel);
+    EXPECT_EQ(pixel.B, 5000 / 65535.0f);
 }

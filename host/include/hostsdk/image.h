@@ -3,13 +3,21 @@
 // decoded 8-bit frame takes a quarter of the memory of a float one. Reads
 // convert to float (8 and 16-bit values scale to 0..1, half widens exactly);
 // writes to an integer image round to nearest and clamp to its range.
+//
+// An image takes memory for its planes at its first write: until then, and
+// after a Fill, every row reads one row kept per plane, so a new or filled
+// image (an all-ones mask) costs a row, not a frame. An image may instead read
+// its planes from storage outside the host's memory (ExternalPixels): a disk
+// cache of frames larger than memory; such an image is read-only.
 #pragma once
 
 #include <hostsdk/parameter.h>
 #include <hostsdk/tag_list.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 // The first four floats are blue, green, red and alpha, in that order; the
 // record carries further channels after them.
@@ -28,12 +36,30 @@ enum class PixelType : uint8_t { UInt8, UInt16, Half, Float };
 
 HOST_API size_t BytesPerSample(PixelType type);
 
+// Read-only planes kept by a host program outside the host's image memory,
+// laid out as an image's own: plane after plane (blue, green, red, alpha,
+// then depth if any), row after row, at the image's pixel type.
+class HOST_API ExternalPixels {
+public:
+    virtual ~ExternalPixels();
+    // Valid for as long as this object lives.
+    virtual const unsigned char* Planes() const = 0;
+    // Row y is about to be read; called from any thread, often, so it must
+    // be cheap. Rows already read may be read again.
+    virtual void RowRead(int32_t y) const = 0;
+};
+
 class HOST_API Image : public Parameter {
 public:
     // Throws std::invalid_argument on a negative size, std::bad_alloc when the
-    // pixels cannot be had. New pixels are all zero. An image made without a
-    // depth plane reads depth 0 and ignores depth writes.
+    // pixels cannot be counted against the budget. New pixels are all zero;
+    // their memory is taken at the first write (which throws std::bad_alloc
+    // when there is none). An image made without a depth plane reads depth 0
+    // and ignores depth writes.
     Image(int32_t width, int32_t height, PixelType type = PixelType::Float, bool withDepth = true);
+    // An image whose pixels are `pixels`; they do not count against the
+    // budget. Writing to it throws std::logic_error.
+    Image(int32_t width, int32_t height, PixelType type, bool withDepth, std::unique_ptr<ExternalPixels> pixels);
     ~Image() override;
 
     HostID DataType() const override;
@@ -46,7 +72,7 @@ public:
     // One pixel at (x, y). Throws std::out_of_range outside the image.
     void GetPixel(int32_t x, int32_t y, FltPixel& pixel) const;
     void SetPixel(int32_t x, int32_t y, const FltPixel& pixel);
-    // Every pixel set to `pixel`.
+    // Every pixel set to `pixel`; the planes' memory goes until the next write.
     void Fill(const FltPixel& pixel);
 
     // Row access for fast kernels and for host programs that load and save.
@@ -54,20 +80,35 @@ public:
     // Throws std::out_of_range when the span leaves the image.
     void ReadRow(int channel, int32_t y, int32_t x, int32_t count, float* out) const;
     // The samples of one channel's row in the image's own pixel type; nullptr
-    // for the depth channel of an image without a depth plane.
+    // for the depth channel of an image without a depth plane. Rows of an
+    // image that was never written, or was filled, may share one address.
     const void* RawRow(int channel, int32_t y) const;
+    // For writing; takes the planes' memory at the first call. Safe to call
+    // for different rows from several threads at once.
     void* RawRow(int channel, int32_t y);
-    // Bytes the pixels take.
+    // Bytes the pixels take once written.
     size_t PixelBytes() const;
+    bool IsReadOnly() const { return external_ != nullptr; }
 
 private:
     size_t Offset(int channel, int32_t y) const;
+    const unsigned char* ReadableRow(int channel, int32_t y) const;
+    unsigned char* WritableRow(int channel, int32_t y);
+    unsigned char* TakeOwnPlanes();
 
     int32_t width_;
     int32_t height_;
     PixelType type_;
     int planeCount_;
-    std::unique_ptr<unsigned char[]> planes_;  // CHANNEL_COUNT planes, row after row
+    size_t rowBytes_;
+    size_t reservedBytes_ = 0;  // counted against the budget
+    // What every row of each plane holds until the first write.
+    std::unique_ptr<unsigned char[]> sharedRows_;
+    bool sharedRowsZero_ = true;
+    // The image's own planes, from the first write on.
+    std::atomic<unsigned char*> planes_{nullptr};
+    std::mutex planesMutex_;
+    std::unique_ptr<ExternalPixels> external_;
 };
 
 // A new float image, zeroed, of the size of the image under TAG_ImageLike and
