@@ -1,7 +1,10 @@
 #include "frame_cache.h"
 
-FrameCache::FrameCache(Decoder decoder, size_t budgetBytes)
-    : decoder_(std::move(decoder)), budget_(budgetBytes), prefetcher_([this] { PrefetchLoop(); }) {}
+FrameCache::FrameCache(Decoder decoder, size_t budgetBytes, Spiller spiller)
+    : decoder_(std::move(decoder)),
+      budget_(budgetBytes),
+      spiller_(std::move(spiller)),
+      prefetcher_([this] { PrefetchLoop(); }) {}
 
 FrameCache::~FrameCache() {
     {
@@ -36,7 +39,11 @@ void FrameCache::Hold(int first, int last) {
             bytes_ -= it->second.bytes;
             it = entries_.erase(it);
         }
+        // The cache's thread takes the frames this one has not reached yet.
+        for (long long frame = last; frame >= first; --frame)
+            if (entries_.find(static_cast<int>(frame)) == entries_.end()) wanted_.push_front(static_cast<int>(frame));
     }
+    changed_.notify_all();
     for (long long frame = first; frame <= last; ++frame) Get(static_cast<int>(frame));
 }
 
@@ -67,18 +74,30 @@ void FrameCache::Decode(int frame, std::unique_lock<std::mutex>& lock) {
     entries_[frame];  // being decoded
     lock.unlock();
     Entry decoded;
+    size_t frameBytes = 0;
     try {
         decoded.frame = decoder_(frame);
-        decoded.bytes = decoded.frame ? decoded.frame->Bytes() : 0;
+        frameBytes = decoded.frame ? decoded.frame->Bytes() : 0;
+        if (TakeMemory(frameBytes)) decoded.bytes = frameBytes;
+        else decoded.frame = spiller_(*decoded.frame);
     } catch (...) {
         decoded.error = std::current_exception();
+        decoded.frame = nullptr;
     }
     decoded.ready = true;
     lock.lock();
-    bytes_ += decoded.bytes;
-    if (decoded.bytes) lastFrameBytes_ = decoded.bytes;
+    if (frameBytes) lastFrameBytes_ = frameBytes;
     entries_[frame] = std::move(decoded);
     changed_.notify_all();
+}
+
+// Counts a decoded frame against the budget; false when it is to be spilled
+// instead.
+bool FrameCache::TakeMemory(size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spiller_ && bytes != 0 && bytes_ + bytes > budget_) return false;
+    bytes_ += bytes;
+    return true;
 }
 
 void FrameCache::PrefetchLoop() {
@@ -88,7 +107,7 @@ void FrameCache::PrefetchLoop() {
         if (stopping_) return;
         const int frame = wanted_.front();
         wanted_.pop_front();
-        if (entries_.count(frame) || bytes_ + lastFrameBytes_ > budget_) continue;
+        if (entries_.count(frame) || (!spiller_ && bytes_ + lastFrameBytes_ > budget_)) continue;
         Decode(frame, lock);
     }
 }

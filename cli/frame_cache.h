@@ -1,8 +1,9 @@
 // Decoded frames of a render, keyed by frame number. A render moves forward
 // through a sequence with a window of frames around the current one; the
-// cache keeps the frames the window still needs, so each file is decoded once
-// while the window fits the memory budget, and decodes the frames of the next
-// window on its own thread while the current one is being filtered.
+// cache keeps the frames the window still needs, so each file is decoded once,
+// and decodes the frames of the next window on its own thread while the
+// current one is being filtered. Frames beyond the memory budget are kept
+// out of memory by a spiller (a scratch folder) when there is one.
 #pragma once
 
 #include "decoded_frame.h"
@@ -20,8 +21,12 @@ class FrameCache {
 public:
     // Gives a frame, or nullptr when there is none; may throw.
     using Decoder = std::function<std::shared_ptr<const DecodedFrame>(int frame)>;
+    // The same frame with its pixels out of memory; may throw.
+    using Spiller = std::function<std::shared_ptr<const DecodedFrame>(const DecodedFrame& frame)>;
 
-    FrameCache(Decoder decoder, size_t budgetBytes);
+    // Without a spiller, the frames of the window stay in memory even beyond
+    // the budget.
+    FrameCache(Decoder decoder, size_t budgetBytes, Spiller spiller = nullptr);
     ~FrameCache();
     FrameCache(const FrameCache&) = delete;
     FrameCache& operator=(const FrameCache&) = delete;
@@ -30,7 +35,7 @@ public:
     // when there is no such frame. Rethrows the decoder's error.
     std::shared_ptr<const DecodedFrame> Get(int frame);
     // Makes [first, last] the window in use: frames before it are dropped for
-    // good and every frame of it is decoded.
+    // good and every frame of it is decoded, on this thread and the cache's.
     void Hold(int first, int last);
     // Decodes the frames of [first, last] on the cache's thread, as far as the
     // budget allows.
@@ -47,10 +52,12 @@ private:
     };
 
     void Decode(int frame, std::unique_lock<std::mutex>& lock);
+    bool TakeMemory(size_t bytes);
     void PrefetchLoop();
 
     Decoder decoder_;
     size_t budget_;
+    Spiller spiller_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::map<int, Entry> entries_;

@@ -87,6 +87,9 @@ void AddRenderOptions(CLI::App& render, RenderOptions& options, std::string& tra
     render.add_option("--cache-mb", options.cacheMegabytes, "Memory for decoded frames, in megabytes")
         ->check(kFinite & CLI::NonNegativeNumber)
         ->default_str("a quarter of the memory");
+    render.add_option("--scratch", options.scratch, "Folder for decoded frames beyond --cache-mb")
+        ->check(CLI::ExistingDirectory)
+        ->default_str("the system's temporary folder");
     render.add_flag("-q,--quiet", options.quiet, "No progress and no summary");
     render.add_option("--progress-format", progressFormat,
                       "text: a progress line on a terminal; openjd: also Open Job Description messages on standard "

@@ -9,6 +9,7 @@
 #include "render_plan.h"
 #include "render_report.h"
 #include "sequence_pixel_type.h"
+#include "scratch_folder.h"
 #include "sequence_reader.h"
 #include "sources.h"
 #include "stale_temporaries.h"
@@ -31,11 +32,13 @@ constexpr size_t kFramesWaitingToBeWritten = 1;
 // One writer per core: compressing a frame takes longer than filtering it.
 size_t WriterCount() { return std::max(1u, std::thread::hardware_concurrency()); }
 
-// A sequence and the cache that holds its decoded frames.
+// A sequence and the cache that holds its decoded frames, in memory as far as
+// the budget goes and in the scratch folder beyond.
 struct Clip {
-    Clip(const FramePattern& pattern, FrameRole role, size_t budget)
+    Clip(const FramePattern& pattern, FrameRole role, size_t budget, const std::shared_ptr<ScratchFolder>& scratch)
         : reader(std::make_shared<SequenceReader>(pattern, role)),
-          cache(std::make_shared<FrameCache>([reader = reader](int frame) { return reader->Read(frame); }, budget)),
+          cache(std::make_shared<FrameCache>([reader = reader](int frame) { return reader->Read(frame); }, budget,
+                                             [scratch](const DecodedFrame& frame) { return scratch->Keep(frame); })),
           source(std::make_shared<SequenceSource>(cache)) {}
 
     std::shared_ptr<SequenceReader> reader;
@@ -69,6 +72,32 @@ bool MaskReady(Clip& mask, int frame, int nextFrame, bool hasNext, const Image& 
                          "x" + std::to_string(decoded->image->Height()) + " but the frame is " +
                          std::to_string(picture.Width()) + "x" + std::to_string(picture.Height()));
     return true;
+}
+
+std::string ScratchPath(const std::string& option) {
+    if (!option.empty()) return option;
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    return error ? "/tmp" : temporary.string();
+}
+
+// Refuses a render whose window fits neither the memory budget nor the
+// scratch folder, before anything is written. `frameBytes` is one decoded
+// frame; the window is held with the next window's new frame beside it.
+void CheckRoomForTheWindow(size_t frameBytes, WindowOffsets window, size_t budget, const ScratchFolder& scratch) {
+    if (frameBytes == 0) return;
+    const size_t held = static_cast<size_t>(window.last - window.first + 1) + 1;
+    const size_t inMemory = std::min(held, budget / frameBytes);
+    const size_t needed = (held - inMemory) * frameBytes;
+    const size_t free = scratch.FreeBytes();
+    if (needed <= free) return;
+    throw OutputError("the window of " + std::to_string(held - 1) + " frames takes " +
+                      SizeText(static_cast<double>((held - 1) * frameBytes)) + " decoded, more than the " +
+                      SizeText(static_cast<double>(budget)) + " of --cache-mb, and the scratch folder " +
+                      scratch.Path() + " has " + SizeText(static_cast<double>(free)) + " free of the " +
+                      SizeText(static_cast<double>(needed)) +
+                      " needed; free some space there, choose another folder with --scratch, raise --cache-mb, "
+                      "or give fewer --frames");
 }
 
 bool FileExists(const std::string& path) {
@@ -123,11 +152,18 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     const OIIO::TypeDesc outputType =
         requestedType != OIIO::TypeDesc::UNKNOWN ? requestedType : SequencePixelType(input);
 
-    Clip clip(input, FrameRole::Picture, budget);
+    const auto scratch = std::make_shared<ScratchFolder>(ScratchPath(options.scratch));
+    Clip clip(input, FrameRole::Picture, budget, scratch);
     session.InputWithID("Input").Connect(clip.source);
+    try {
+        if (const auto first = clip.cache->Get(frames.front()))
+            CheckRoomForTheWindow(first->Bytes(), window, budget, *scratch);
+    } catch (const CliError& error) {
+        if (error.Status() != ExitStatus::Input) throw;  // reported with its frame below
+    }
     std::optional<Clip> mask;
     if (maskPattern) {
-        mask.emplace(*maskPattern, FrameRole::Mask, budget);
+        mask.emplace(*maskPattern, FrameRole::Mask, budget, scratch);
         session.InputWithID("Mask").Connect(mask->source);
     }
     Output& result = session.OutputWithID("Output");
@@ -199,6 +235,10 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
                      clip.reader->FilesRead());
         if (skippedExisting) std::fprintf(stderr, "; %zu skipped, their outputs exist", skippedExisting);
         std::fprintf(stderr, "\n");
+        if (scratch->FramesKept())
+            std::fprintf(stderr, "taviron: %zu frames kept in the scratch folder %s beyond --cache-mb, %s at most\n",
+                         scratch->FramesKept(), scratch->Path().c_str(),
+                         SizeText(static_cast<double>(scratch->PeakBytes())).c_str());
     }
     return static_cast<int>(status);
 }

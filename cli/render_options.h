@@ -26,6 +26,7 @@ struct RenderOptions {
     std::optional<int> threads;  // empty: one per core
     std::string depth;           // 8, 16, half or float; empty: the input's
     std::optional<double> cacheMegabytes;  // empty: a quarter of the memory
+    std::string scratch;                   // empty: the system's temporary folder
     std::vector<std::string> settings;     // ID=VALUE
     bool quiet = false;
     ProgressFormat progressFormat = ProgressFormat::Text;

@@ -1,0 +1,218 @@
+// Windows of frames larger than the memory budget: frames kept in the
+// scratch folder give the same files as frames kept in memory, the program's
+// memory stays within the budget and a fixed overhead, and the scratch folder
+// is left empty however the render ends.
+#include "cli_run.h"
+#include "sequence_files.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+std::vector<char*> Argv(std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
+// The program started on its own, quiet, its output thrown away.
+pid_t Start(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), TAVIRON_PROGRAM_PATH);
+    arguments.push_back("--quiet");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    std::vector<char*> argv = Argv(arguments);
+    const int error = posix_spawn(&pid, TAVIRON_PROGRAM_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
+}
+
+struct Ended {
+    int status = -1;  // exit status, or -1 when killed
+    long peakKilobytes = 0;
+};
+
+Ended Wait(pid_t pid) {
+    int status = 0;
+    rusage usage{};
+    Ended ended;
+    if (wait4(pid, &status, 0, &usage) != pid) return ended;
+    ended.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ended.peakKilobytes = usage.ru_maxrss;
+    return ended;
+}
+
+// Whether the process maps a file of `folder` (a frame kept there).
+bool MapsFileIn(pid_t pid, const std::string& folder) {
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find(" " + folder + "/") != std::string::npos) return true;
+    return false;
+}
+
+// A smooth frame that differs from frame to frame, as floats in 0..1.
+Picture SmoothPicture(int width, int height, int frame) {
+    Picture picture{width, height, {"R", "G", "B", "A"}, {}};
+    picture.samples.resize(static_cast<size_t>(width) * height * 4);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 4; ++c)
+                picture.samples[(static_cast<size_t>(y) * width + x) * 4 + c] =
+                    static_cast<float>((x * (c + 1) + y * 3 + frame * 7) % 256) / 255.0f;
+    return picture;
+}
+
+class OutOfCore : public ::testing::Test {
+protected:
+    void WriteSmoothClip(int width, int height, int frames) {
+        for (int frame = 1; frame <= frames; ++frame)
+            WritePicture(FrameFile(dir.Path(), "plate", frame, "exr"), SmoothPicture(width, height, frame),
+                         OIIO::TypeDesc::FLOAT);
+    }
+    std::vector<std::string> LongRender(const std::string& output) const {
+        return {"render", "-i", dir / "plate.####.exr", "-o", dir / output, "--frames", "20", "--direction", "both",
+                "--method", "median", "--cache-mb", "1", "--scratch", scratch.Path(), "--range", "21-24"};
+    }
+
+    ScratchDirectory dir;
+    ScratchDirectory scratch;
+};
+
+TEST_F(OutOfCore, FramesInTheScratchFolderGiveTheSameFilesAsFramesInMemory) {
+    struct Kind {
+        std::string extension;
+        OIIO::TypeDesc type;
+        std::vector<std::string> channels;
+    };
+    const std::vector<Kind> kinds = {{"png", OIIO::TypeDesc::UINT8, {"R", "G", "B", "A"}},
+                                     {"png", OIIO::TypeDesc::UINT16, {"R", "G", "B"}},
+                                     {"exr", OIIO::TypeDesc::HALF, {"R", "G", "B", "A"}},
+                                     {"exr", OIIO::TypeDesc::FLOAT, {"R", "G", "B", "A", "Z", "id"}}};
+    const std::vector<std::string> methods = {"median", "average", "max", "min"};
+    const std::vector<std::string> directions = {"backward", "both", "forward"};
+    std::ofstream(dir / "track.csv") << "1,0.5,0.5\n2,0.55,0.45\n3,0.4,0.6\n4,0.5,0.52\n5,0.6,0.5\n6,0.45,0.5\n";
+    int run = 0;
+    for (size_t k = 0; k < kinds.size(); ++k) {
+        const Kind& kind = kinds[k];
+        const std::string name = "plate" + std::to_string(k);
+        const int levels = kind.type == OIIO::TypeDesc::UINT8 ? 255 : kind.type == OIIO::TypeDesc::UINT16 ? 65535 : 0;
+        for (int frame = 1; frame <= 6; ++frame)
+            WritePicture(FrameFile(dir.Path(), name, frame, kind.extension),
+                         RandomPicture(33, 17, kind.channels, 10u * k + frame, levels), kind.type);
+        for (const std::string& direction : directions) {
+            const std::string method = methods[run % methods.size()];
+            // Every other run follows the track, so displaced rows are read from the scratch files too.
+            std::vector<std::string> arguments = {"render", "-i", dir / (name + ".####." + kind.extension),
+                                                  "--frames", "2", "--direction", direction, "--method", method};
+            if (run % 2) arguments.insert(arguments.end(), {"--track", dir / "track.csv"});
+            const std::string label = kind.extension + " " + kind.type.c_str() + " " + method + " " + direction;
+            std::vector<std::string> inMemory = arguments;
+            inMemory.insert(inMemory.end(), {"-o", dir / ("mem" + std::to_string(run) + ".####." + kind.extension)});
+            std::vector<std::string> outOfCore = arguments;
+            outOfCore.insert(outOfCore.end(), {"-o", dir / ("ooc" + std::to_string(run) + ".####." + kind.extension),
+                                               "--cache-mb", "0", "--scratch", scratch.Path()});
+            const CliResult memory = RunTaviron(inMemory);
+            ASSERT_EQ(memory.status, 0) << label << ": " << memory.err;
+            const CliResult scratched = RunTaviron(outOfCore);
+            ASSERT_EQ(scratched.status, 0) << label << ": " << scratched.err;
+            EXPECT_NE(scratched.err.find("6 frames kept in the scratch folder"), std::string::npos)
+                << label << ": " << scratched.err;
+            EXPECT_NE(scratched.err.find(" 6 input frames read from disk"), std::string::npos)
+                << label << ": each frame is still decoded once: " << scratched.err;
+            for (int frame = 1; frame <= 6; ++frame) {
+                const Picture a = ReadPicture(FrameFile(dir.Path(), "mem" + std::to_string(run), frame, kind.extension));
+                const Picture b = ReadPicture(FrameFile(dir.Path(), "ooc" + std::to_string(run), frame, kind.extension));
+                ASSERT_EQ(a.channels, b.channels) << label;
+                ASSERT_EQ(0, std::memcmp(a.samples.data(), b.samples.data(), a.samples.size() * sizeof(float)))
+                    << label << " frame " << frame;
+            }
+            ++run;
+        }
+    }
+    EXPECT_TRUE(scratch.Files().empty());
+}
+
+// A window of 41 frames of 4 MB each through a budget of 1 MB: the peak is
+// that of a 3-frame window held in memory, plus a fixed allowance, and far
+// below the 164 MB the window takes decoded.
+TEST_F(OutOfCore, PeakMemoryStaysWithinTheBudgetAndAFixedOverhead) {
+    WriteSmoothClip(512, 512, 44);
+    const pid_t small = Start({"render", "-i", dir / "plate.####.exr", "-o", dir / "small.####.exr", "--frames", "1",
+                               "--range", "21-24"});
+    const Ended reference = Wait(small);
+    ASSERT_EQ(reference.status, 0);
+    const Ended wide = Wait(Start(LongRender("wide.####.exr")));
+    ASSERT_EQ(wide.status, 0);
+    constexpr long kOverheadKilobytes = 40 * 1024;
+    EXPECT_LT(wide.peakKilobytes, reference.peakKilobytes + 1024 + kOverheadKilobytes)
+        << "3-frame window in memory: " << reference.peakKilobytes << " KB";
+    EXPECT_TRUE(scratch.Files().empty());
+}
+
+TEST_F(OutOfCore, TheScratchFolderIsLeftEmptyWhenARenderFailsOrIsKilled) {
+    WriteSmoothClip(512, 512, 44);
+    // A broken frame in the window ends the render with an input error.
+    std::ofstream(FrameFile(dir.Path(), "plate", 30, "exr"), std::ios::trunc) << "not an image";
+    std::vector<std::string> failing = LongRender("failed.####.exr");
+    const CliResult failed = RunTaviron(failing);
+    EXPECT_EQ(failed.status, 2) << failed.err;
+    EXPECT_NE(failed.err.find("plate.0030.exr"), std::string::npos) << failed.err;
+    EXPECT_TRUE(scratch.Files().empty());
+    WriteSmoothClip(512, 512, 44);
+
+    for (const int signal : {SIGINT, SIGTERM, SIGKILL}) {
+        const pid_t pid = Start(LongRender("killed.####.exr"));
+        ASSERT_GT(pid, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!MapsFileIn(pid, scratch.Path()) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const bool kept = MapsFileIn(pid, scratch.Path());
+        kill(pid, signal);
+        const Ended ended = Wait(pid);
+        EXPECT_TRUE(kept) << "the render kept no frame in the scratch folder before signal " << signal;
+        EXPECT_NE(ended.status, 0) << "signal " << signal;
+        EXPECT_TRUE(scratch.Files().empty()) << "after signal " << signal;
+    }
+}
+
+// The window needs more than the scratch folder has: refused at once, with
+// the sizes in the message, and no output written.
+TEST_F(OutOfCore, AWindowThatFitsNeitherMemoryNorTheScratchFolderIsRefusedUpFront) {
+    struct statvfs status {};
+    ASSERT_EQ(statvfs(scratch.Path().c_str(), &status), 0);
+    const double freeBytes = static_cast<double>(status.f_bavail) * static_cast<double>(status.f_frsize);
+    constexpr int kSide = 4096;
+    const double windowBytes = 502.0 * kSide * kSide * 4 * sizeof(float);
+    if (freeBytes >= windowBytes) GTEST_SKIP() << "the scratch folder has room for the window";
+    Picture still{kSide, kSide, {"R", "G", "B", "A"}, std::vector<float>(static_cast<size_t>(kSide) * kSide * 4, 0.25f)};
+    WritePicture(dir / "still.exr", still, OIIO::TypeDesc::FLOAT);
+    const CliResult result = RunTaviron({"render", "-i", dir / "still.exr", "-o", dir / "out.####.exr", "--range",
+                                         "1-2", "--frames", "250", "--cache-mb", "1", "--scratch", scratch.Path()});
+    EXPECT_EQ(result.status, 3) << result.err;
+    EXPECT_NE(result.err.find("the window of 501 frames takes"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("the scratch folder " + scratch.Path() + " has"), std::string::npos) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(FrameFile(dir.Path(), "out", 1, "exr")));
+    EXPECT_TRUE(scratch.Files().empty());
+}
+
+}  // namespace
