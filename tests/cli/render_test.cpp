@@ -283,23 +283,17 @@ TEST_F(RenderTest, EachInputFrameIsReadOnceInMemoryOrBeyondIt) {
     ASSERT_EQ(cached.status, 0) << cached.err;
     EXPECT_EQ(FramesRead(cached.err), 8) << cached.err;
 
-<<<<<<< HEAD
     // More memory than the machine can address is no limit, not none.
     const CliResult unlimited = RunTaviron(
         {"render", "-i", dir / "plate.####.png", "-o", dir / "c.####.png", "--frames", "2", "--cache-mb", "1e15"});
     ASSERT_EQ(unlimited.status, 0) << unlimited.err;
     EXPECT_EQ(FramesRead(unlimited.err), 8) << unlimited.err;
 
-    // Without room every window is read again, with the same result.
-    const CliResult uncached = RunTaviron(
-        {"render", "-i", dir / "plate.####.png", "-o", dir / "b.####.png", "--frames", "2", "--cache-mb", "0"});
-=======
     // Without room in memory the frames wait in the scratch folder, still
     // read once, with the same result.
     const ScratchDirectory scratch;
     const CliResult uncached = RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "b.####.png",
                                            "--frames", "2", "--cache-mb", "0", "--scratch", scratch.Path()});
->>>>>>> b3a8042 (taviron render: frames beyond --cache-mb kept in nameless scratch files (--scratch, default the temporary folder) and read through mappings that let rows go behind the reading; each frame still decoded once; a window that fits neither memory nor the scratch folder refused up front)
     ASSERT_EQ(uncached.status, 0) << uncached.err;
     EXPECT_EQ(FramesRead(uncached.err), 8) << uncached.err;
     for (int frame = 1; frame <= 8; ++frame)
