@@ -21,6 +21,14 @@ struct FrameField {
     int padding = 0;
 };
 
+// `\#` is a '#' of the file's own name, not a digit of the frame number.
+bool IsEscaped(const std::string& text, size_t at) { return at > 0 && text[at - 1] == '\\'; }
+
+std::string Unescaped(std::string text) {
+    for (size_t at = text.find("\\#"); at != std::string::npos; at = text.find("\\#", at + 1)) text.erase(at, 1);
+    return text;
+}
+
 // The last run of '#' or the last printf field (%d, %4d, %04d) in `text`.
 FrameField FindFrameField(const std::string& text) {
     FrameField field;
@@ -32,10 +40,12 @@ FrameField FindFrameField(const std::string& text) {
         const std::string width = (*it)[1].str();
         if (width.size() <= 2) field.padding = width.empty() ? 0 : std::stoi(width);
     }
-    const size_t lastHash = text.rfind('#');
+    size_t lastHash = text.rfind('#');
+    while (lastHash != std::string::npos && IsEscaped(text, lastHash))
+        lastHash = lastHash >= 2 ? text.rfind('#', lastHash - 2) : std::string::npos;
     if (lastHash != std::string::npos && (field.position == std::string::npos || lastHash > field.position)) {
         size_t first = lastHash;
-        while (first > 0 && text[first - 1] == '#') --first;
+        while (first > 0 && text[first - 1] == '#' && !IsEscaped(text, first - 1)) --first;
         field.position = first;
         field.length = lastHash - first + 1;
         field.padding = static_cast<int>(field.length);
@@ -54,19 +64,22 @@ bool IsFrameNumberText(const std::string& text) {
 FramePattern::FramePattern(std::string text) : text_(std::move(text)) {
     if (text_.empty()) throw UsageError("an empty file name was given");
     const FrameField field = FindFrameField(text_);
-    if (field.position == std::string::npos) return;
+    if (field.position == std::string::npos) {
+        path_ = Unescaped(text_);
+        return;
+    }
     if (field.padding < 0 || static_cast<size_t>(field.padding) > MaxPadding) {
         throw UsageError("the frame number field of \"" + text_ + "\" pads to more than " +
                          std::to_string(MaxPadding) + " digits");
     }
     sequence_ = true;
-    prefix_ = text_.substr(0, field.position);
-    suffix_ = text_.substr(field.position + field.length);
+    prefix_ = Unescaped(text_.substr(0, field.position));
+    suffix_ = Unescaped(text_.substr(field.position + field.length));
     padding_ = field.padding;
 }
 
 std::string FramePattern::PathOf(int frame) const {
-    if (!sequence_) return text_;
+    if (!sequence_) return path_;
     char digits[32];
     std::snprintf(digits, sizeof digits, "%0*d", padding_, frame);
     return prefix_ + digits + suffix_;
@@ -74,7 +87,7 @@ std::string FramePattern::PathOf(int frame) const {
 
 std::vector<int> FramePattern::FramesOnDisk() const {
     std::error_code error;
-    if (!sequence_) return fs::is_regular_file(text_, error) ? std::vector<int>{1} : std::vector<int>{};
+    if (!sequence_) return fs::is_regular_file(path_, error) ? std::vector<int>{1} : std::vector<int>{};
 
     const fs::path prefixPath(prefix_);
     const fs::path directory = prefixPath.has_filename() ? prefixPath.parent_path() : prefixPath;

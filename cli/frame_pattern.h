@@ -1,6 +1,6 @@
 // A file name pattern for an image sequence: `plate.####.exr` (one # per
 // digit) or `plate.%04d.exr`, or the name of a single file that stands for
-// every frame.
+// every frame. `\#` stands for a '#' of the name itself (`take\#2.####.exr`).
 #pragma once
 
 #include <string>
@@ -11,6 +11,7 @@ public:
     // Throws a usage error for an empty pattern.
     explicit FramePattern(std::string text);
 
+    // As given, for messages.
     const std::string& Text() const { return text_; }
     bool IsSequence() const { return sequence_; }
     // The file of `frame`; for a single file, that file.
@@ -22,6 +23,7 @@ public:
 private:
     std::string text_;
     bool sequence_ = false;
+    std::string path_;  // a single file's name, unescaped
     std::string prefix_;
     std::string suffix_;
     int padding_ = 0;

@@ -90,8 +90,8 @@ void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>&
                              const std::string& trackFile) {
     std::set<FileIdentity> read;
     if (!trackFile.empty()) read.insert(IdentityOf(trackFile));
-    if (!input.IsSequence()) read.insert(IdentityOf(input.Text()));
-    if (mask && !mask->IsSequence()) read.insert(IdentityOf(mask->Text()));
+    if (!input.IsSequence()) read.insert(IdentityOf(input.PathOf(0)));
+    if (mask && !mask->IsSequence()) read.insert(IdentityOf(mask->PathOf(0)));
     std::set<int> inputFrames;
     for (int frame : frames) {
         for (int k = window.first; k <= window.last; ++k) inputFrames.insert(frame + k);

@@ -7,7 +7,7 @@ SequenceReader::SequenceReader(FramePattern pattern, FrameRole role) : pattern_(
 std::shared_ptr<const DecodedFrame> SequenceReader::Read(int frame) {
     if (pattern_.IsSequence()) return Decode(pattern_.PathOf(frame));
     std::lock_guard<std::mutex> lock(stillMutex_);
-    if (!still_) still_ = Decode(pattern_.Text());
+    if (!still_) still_ = Decode(pattern_.PathOf(0));
     return still_;
 }
 

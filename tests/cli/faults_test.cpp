@@ -127,8 +127,7 @@ protected:
 // the frames not written close the report as ranges.
 TEST_F(FaultTest, BrokenFramesFailOnlyTheOutputsWhoseWindowHoldsThem) {
     WritePlates(10);
-    const std::string whole = Bytes(Plate(3));
-    std::ofstream(Plate(3), std::ios::binary | std::ios::trunc) << whole.substr(0, whole.size() / 2);
+    std::ofstream(Plate(3), std::ios::binary | std::ios::trunc) << "not a picture";
     std::ofstream(Plate(6), std::ios::binary | std::ios::trunc);  // zero bytes
     fs::remove(Plate(9));
     TakeSources();
@@ -142,6 +141,15 @@ TEST_F(FaultTest, BrokenFramesFailOnlyTheOutputsWhoseWindowHoldsThem) {
     EXPECT_NE(result.err.find("\ntaviron: frames not written: 2-7, 9\n"), std::string::npos) << result.err;
     // Frames 8 and 10 render without their missing neighbour, as the tool skips it.
     ExpectOnlyOutputs({"out.0001.png", "out.0008.png", "out.0010.png"});
+}
+
+TEST_F(FaultTest, TruncatedFrameFailsOnlyTheOutputsWhoseWindowHoldsIt) {
+    WritePlates(5);
+    const std::string whole = Bytes(Plate(3));
+    std::ofstream(Plate(3), std::ios::binary | std::ios::trunc) << whole.substr(0, whole.size() / 2);
+    TakeSources();
+    ExpectFailure(Render({"-q", "--frames", "1"}), 2, {"plate.0003.png"}, "2-4");
+    ExpectOnlyOutputs({"out.0001.png", "out.0005.png"});
 }
 
 TEST_F(FaultTest, DirectoryInPlaceOfAFrameSaysSo) {
@@ -160,6 +168,24 @@ TEST_F(FaultTest, UnreadableFrameSaysPermissionDenied) {
     TakeSources();
     ExpectFailure(Render({"-q", "--frames", "1"}), 2, {"plate.0003.png: Permission denied"}, "2-4");
     fs::permissions(Plate(3), fs::perms::owner_all);
+}
+
+// A small file whose display window is enormous: its frame cannot be held,
+// and the message names the file and what it needed.
+TEST_F(FaultTest, FrameTooLargeForMemoryNamesTheFileAndItsSize) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer ends the program on an allocation this large";
+#endif
+    if (std::system("oiiotool --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs oiiotool";
+    for (int frame = 1; frame <= 2; ++frame)
+        ASSERT_EQ(std::system(("oiiotool --create 4x3 3 --fullsize 200000x200000 -o '" +
+                               FrameFile(dir.Path(), "huge", frame, "exr") + "'")
+                                  .c_str()),
+                  0);
+    TakeSources();
+    ExpectFailure(RunTaviron({"render", "-q", "--frames", "1", "-i", dir / "huge.####.exr", "-o", dir / "out.####.exr"}),
+                  2, {"huge.0001.exr", "out of memory", "200000x200000"}, "1-2");
+    ExpectOnlyOutputs({});
 }
 
 // A frame of another size would be sampled at clamped positions and blended
@@ -528,6 +554,19 @@ TEST_F(FaultTest, PathsWithSpacesAndAccentsRenderAsAnyOther) {
                                          dir / "plates dir/ü matte.png", "-o", dir / "renders dir/ø out.%04d.png"});
     EXPECT_EQ(result.status, 0) << result.err;
     ExpectOnlyOutputs({"renders dir/ø out.0001.png", "renders dir/ø out.0002.png", "renders dir/ø out.0003.png"});
+}
+
+// `\#` is a '#' of the file's own name, in sequences and single files alike.
+TEST_F(FaultTest, HashInARealFileNameIsWrittenEscaped) {
+    for (int frame = 1; frame <= 3; ++frame)
+        WritePicture(FrameFile(dir.Path(), "take#2", frame, "png"),
+                     RandomPicture(4, 3, {"R", "G", "B"}, static_cast<unsigned>(frame), 255), OIIO::TypeDesc::UINT8);
+    WritePicture(dir / "matte#.png", RandomPicture(4, 3, {"Y"}, 4, 255), OIIO::TypeDesc::UINT8);
+    TakeSources();
+    const CliResult result = RunTaviron({"render", "-q", "--frames", "1", "-i", dir / "take\\#2.####.png", "--mask",
+                                         dir / "matte\\#.png", "-o", dir / "clean\\#2.%04d.png"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    ExpectOnlyOutputs({"clean#2.0001.png", "clean#2.0002.png", "clean#2.0003.png"});
 }
 
 }  // namespace
