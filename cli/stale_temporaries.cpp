@@ -32,7 +32,9 @@ size_t RemoveStaleTemporaryFiles(const FramePattern& output, const std::vector<i
         for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, error), end; !error && it != end;
              it.increment(error)) {
             const auto temporary = ParseTemporaryName(it->path().filename().string());
-            if (!temporary || temporary->process == getpid() || ProcessIsAlive(temporary->process)) continue;
+            // Another machine's process IDs say nothing about this machine's.
+            if (!temporary || temporary->machine != ThisMachineName()) continue;
+            if (temporary->process == getpid() || ProcessIsAlive(temporary->process)) continue;
             if (!outputs.count((folder / temporary->outputName).string())) continue;
             std::error_code ignored;
             if (fs::remove(it->path(), ignored)) ++removed;

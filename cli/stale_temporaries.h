@@ -6,6 +6,6 @@
 
 #include <vector>
 
-// Removes the temporary files of the outputs of `frames` whose writing
-// process is no longer alive on this machine; returns how many.
+// Removes the temporary files of the outputs of `frames` that this machine
+// wrote and whose writing process is no longer alive; returns how many.
 size_t RemoveStaleTemporaryFiles(const FramePattern& output, const std::vector<int>& frames);

@@ -494,14 +494,25 @@ TEST_F(FaultTest, InterruptedRenderRemovesItsTemporaryFilesAndExitsAsShellsExpec
     ExpectOnlyOutputs({});
 }
 
+// This machine's short name, as the program puts it into temporary names.
+std::string MachineName() {
+    char name[256] = {};
+    gethostname(name, sizeof name - 1);
+    std::string machine(name);
+    return machine.substr(0, machine.find('.'));
+}
+
 // A render killed outright leaves its temporary files; the next render of
-// the same outputs removes those of processes that are gone, and no other.
+// the same outputs removes those of this machine's processes that are gone,
+// and no other: another farm node's process IDs say nothing here.
 TEST_F(FaultTest, StaleTemporaryFilesOfDeadRendersAreRemovedByTheNextRender) {
     WritePlates(3);
-    const std::string dead = dir / ".out.0002.png.taviron-999999999.tmp";
-    const std::string alive = dir / (".out.0002.png.taviron-" + std::to_string(getpid()) + ".tmp");
-    const std::string otherOutput = dir / ".other.0002.png.taviron-999999999.tmp";
-    for (const std::string& path : {dead, alive, otherOutput}) std::ofstream(path) << "half a frame";
+    const std::string here = ".taviron-" + MachineName() + "-";
+    const std::string dead = dir / (".out.0002.png" + here + "999999999.tmp");
+    const std::string alive = dir / (".out.0002.png" + here + std::to_string(getpid()) + ".tmp");
+    const std::string otherOutput = dir / (".other.0002.png" + here + "999999999.tmp");
+    const std::string otherMachine = dir / ".out.0002.png.taviron-another-node-999999999.tmp";
+    for (const std::string& path : {dead, alive, otherOutput, otherMachine}) std::ofstream(path) << "half a frame";
     TakeSources();
     sources.erase(fs::path(dead).filename().string());
     ASSERT_EQ(Render({"-q", "--frames", "1"}).status, 0);
