@@ -14,6 +14,10 @@ ProgressFormat ProgressFormatNamed(const std::string& name) {
 Progress::Progress(size_t total, ProgressFormat format, bool terminalLine)
     : total_(total), format_(format), terminalLine_(terminalLine), start_(std::chrono::steady_clock::now()) {}
 
+Progress::~Progress() {
+    if (!closed_) ClearLine();
+}
+
 double Progress::Seconds() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
@@ -47,6 +51,7 @@ void Progress::Report(const std::string& message) {
 
 void Progress::Close(size_t notWritten) {
     ClearLine();
+    closed_ = true;
     if (format_ != ProgressFormat::OpenJD) return;
     const std::string total = std::to_string(total_);
     PrintOpenJDMessage("openjd_status", std::to_string(total_ - notWritten) + " of " + total + " frames written");

@@ -18,6 +18,10 @@ public:
     // `terminalLine`: the text format's progress line (the messages of the
     // Open Job Description format are printed whatever it says).
     Progress(size_t total, ProgressFormat format, bool terminalLine);
+    // An error that leaves the render is printed after this: the line goes first.
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
     void FrameDone(int frame);
     // A message on a line of its own, clear of the progress line.
     void Report(const std::string& message);
@@ -33,6 +37,7 @@ private:
     size_t done_ = 0;
     ProgressFormat format_;
     bool terminalLine_;
+    bool closed_ = false;
     std::chrono::steady_clock::time_point start_;
 };
 
