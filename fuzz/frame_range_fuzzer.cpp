@@ -32,13 +32,21 @@ void CheckRange(const std::string& text) {
     }
 }
 
+// A single file's name as written: `\#` stands for a '#' of the name itself.
+std::string NameWithoutEscapes(const std::string& text) {
+    std::string name;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '#')) name += text[i];
+    return name;
+}
+
 void CheckPattern(const std::string& text) {
     try {
         const FramePattern pattern(text);
         std::set<std::string> paths;
         for (int frame : kSampleFrames) {
             const std::string path = pattern.PathOf(frame);
-            Require(pattern.IsSequence() ? paths.insert(path).second : path == text);
+            Require(pattern.IsSequence() ? paths.insert(path).second : path == NameWithoutEscapes(text));
         }
     } catch (const CliError& error) {
         Require(error.Status() == ExitStatus::Usage &&
