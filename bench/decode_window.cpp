@@ -4,7 +4,7 @@
 // window holds those frames.
 //
 //   taviron_decode_window PATTERN FIRST LAST [THREADS]
-#include "frame_reader.h"
+#include "io/frame_reader.h"
 
 #include <OpenImageIO/imageio.h>
 
@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "frame_pattern.h"
+#include "io/frame_pattern.h"
 
 int main(int argc, char** argv) {
     if (argc < 4) {

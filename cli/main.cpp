@@ -1,13 +1,13 @@
 // taviron: renders image sequences through the Taviron plug-in, the way a
 // compositing host would, from the command line.
-#include "about_command.h"
-#include "demo_command.h"
+#include "commands/about_command.h"
+#include "commands/demo_command.h"
 #include "errors.h"
-#include "info_command.h"
-#include "interrupt_cleanup.h"
-#include "plugin_session.h"
-#include "render_command.h"
-#include "tool_controls.h"
+#include "commands/info_command.h"
+#include "io/interrupt_cleanup.h"
+#include "hosting/plugin_session.h"
+#include "commands/render_command.h"
+#include "hosting/tool_controls.h"
 
 #include <CLI/CLI.hpp>
 #include <OpenImageIO/imageio.h>

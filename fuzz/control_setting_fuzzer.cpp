@@ -7,9 +7,9 @@
 #include "fuzz_checks.h"
 
 #include "errors.h"
-#include "plugin_session.h"
-#include "render_options.h"
-#include "tool_controls.h"
+#include "hosting/plugin_session.h"
+#include "commands/render_options.h"
+#include "hosting/tool_controls.h"
 
 #include <CLI/CLI.hpp>
 

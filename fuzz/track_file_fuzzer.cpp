@@ -5,7 +5,7 @@
 #include "fuzz_checks.h"
 
 #include "errors.h"
-#include "track_file.h"
+#include "hosting/track_file.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // The frame cache: frames decoded once while the window fits, prefetching
 // that keeps to the memory budget.
-#include "frame_cache.h"
+#include "io/frame_cache.h"
 
 #include <hostsdk/image.h>
 

@@ -1,7 +1,7 @@
 // Sequence patterns: the frame field wherever it stands, and which files on
 // disk are frames of a pattern.
 #include "errors.h"
-#include "frame_pattern.h"
+#include "io/frame_pattern.h"
 
 #include <gtest/gtest.h>
 

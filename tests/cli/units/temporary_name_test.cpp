@@ -1,4 +1,4 @@
-#include "temporary_name.h"
+#include "io/temporary_name.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Track files as other programs write them: line ends of either kind, and
 // coordinates that are no numbers refused.
 #include "errors.h"
-#include "track_file.h"
+#include "hosting/track_file.h"
 
 #include <gtest/gtest.h>
 

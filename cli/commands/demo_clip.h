@@ -1,0 +1,21 @@
+// A synthetic clip for the demo: a still background seen through per-frame
+// noise, with shapes moving across it, the kind of plate a temporal median
+// cleans up.
+#pragma once
+
+#include "hosting/ref.h"
+
+#include <hostsdk/image.h>
+
+#include <map>
+
+struct DemoClip {
+    Ref<Image> background;  // the clean plate, 8-bit RGB
+    std::map<int, Ref<Image>> frames;  // 8-bit RGB, numbered from 1
+};
+
+DemoClip MakeDemoClip(int width, int height, int frameCount);
+
+// Peak signal-to-noise ratio of the colour channels of `image` against
+// `reference`, in decibels.
+double Psnr(const Image& image, const Image& reference);

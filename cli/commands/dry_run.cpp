@@ -1,0 +1,57 @@
+#include "commands/dry_run.h"
+
+#include "io/complete_output.h"
+#include "frame_ranges.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace {
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+void PrintFrames(const char* what, const std::string& pattern, const std::set<int>& frames) {
+    if (frames.empty()) return;
+    std::printf("%s %s: frame%s %s\n", what, pattern.c_str(), frames.size() > 1 ? "s" : "", RangesText(frames).c_str());
+}
+
+}  // namespace
+
+void PrintDryRun(const DryRunPlan& plan) {
+    std::set<int> written;
+    std::set<int> read;
+    std::set<int> noInput;
+    std::set<int> done;
+    for (int frame : plan.frames) {
+        if (plan.skipExisting && CompleteOutputExists(plan.output.PathOf(frame))) {
+            done.insert(frame);
+            continue;
+        }
+        if (!Exists(plan.input.PathOf(frame))) {
+            noInput.insert(frame);
+            continue;
+        }
+        written.insert(frame);
+        for (long long k = plan.window.first; k <= plan.window.last; ++k) {
+            const long long neighbour = frame + k;
+            if (neighbour < INT32_MIN || neighbour > INT32_MAX) continue;
+            if (Exists(plan.input.PathOf(static_cast<int>(neighbour)))) read.insert(static_cast<int>(neighbour));
+        }
+    }
+    std::printf("dry run: no frame is decoded or written\n");
+    std::printf("window: frames %+d to %+d around each frame\n", plan.window.first, plan.window.last);
+    if (plan.input.IsSequence()) PrintFrames("read", plan.input.Text(), read);
+    else if (!read.empty()) std::printf("read %s\n", plan.input.Text().c_str());
+    if (plan.mask && !written.empty()) {
+        if (plan.mask->IsSequence()) PrintFrames("read mask", plan.mask->Text(), written);
+        else std::printf("read mask %s\n", plan.mask->Text().c_str());
+    }
+    PrintFrames("write", plan.output.Text(), written);
+    PrintFrames("skip, no input file,", plan.input.Text(), noInput);
+    PrintFrames("skip, complete output exists,", plan.output.Text(), done);
+}

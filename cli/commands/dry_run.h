@@ -1,0 +1,20 @@
+// `render --dry-run`: what a render would read, write and skip, and its
+// window, printed without decoding or writing anything.
+#pragma once
+
+#include "io/frame_pattern.h"
+#include "commands/render_plan.h"
+
+#include <optional>
+#include <vector>
+
+struct DryRunPlan {
+    const FramePattern& input;
+    const FramePattern& output;
+    const std::optional<FramePattern>& mask;
+    const std::vector<int>& frames;
+    WindowOffsets window;
+    bool skipExisting = false;
+};
+
+void PrintDryRun(const DryRunPlan& plan);

@@ -1,0 +1,186 @@
+#include "commands/info_command.h"
+
+#include "errors.h"
+#include "io/frame_file_writer.h"
+#include "json_writer.h"
+#include "number_text.h"
+#include "io/picture.h"
+#include "hosting/plugin_session.h"
+#include "hosting/tool_controls.h"
+
+#include <hostsdk/registry.h>
+#include <hostsdk/tag_list.h>
+
+#include <iostream>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// One link as the host knows it.
+struct LinkReport {
+    std::string name;
+    std::string id;
+    std::string dataType;
+    std::vector<std::string> controls;
+    std::optional<double> min;
+    std::optional<double> max;
+    std::optional<double> start;
+    std::vector<std::string> items;
+};
+
+std::optional<double> DoubleTag(const TagList& tags, Tag tag) {
+    if (!tags.Find(tag)) return std::nullopt;
+    return tags.GetDouble(tag, 0.0);
+}
+
+LinkReport ReportOf(const Link& link) {
+    const TagList& tags = link.Tags();
+    LinkReport report;
+    report.name = link.Name().Text();
+    report.id = link.ID().Text();
+    report.dataType = link.DataType().Text();
+    for (Tag tag : {TAG_Control, TAG_SecondControl})
+        if (tags.Find(tag)) report.controls.push_back(tags.GetID(tag).Text());
+    report.min = DoubleTag(tags, TAG_RangeMin);
+    report.max = DoubleTag(tags, TAG_RangeMax);
+    report.items = tags.GetStrings(TAG_Item);
+    return report;
+}
+
+struct ClassReport {
+    Registry* record = nullptr;
+    std::vector<LinkReport> inputs;
+    std::vector<LinkReport> outputs;
+};
+
+ClassReport ReportOf(Registry& record) {
+    ClassReport report;
+    report.record = &record;
+    Operator* tool = record.Create(ScriptVal{}, TagList());
+    if (!tool) return report;
+    for (const Input* input : tool->Inputs()) {
+        report.inputs.push_back(ReportOf(*input));
+        report.inputs.back().start = input->Value();  // the starting value as the host holds it
+    }
+    for (const Output* output : tool->Outputs()) report.outputs.push_back(ReportOf(*output));
+    tool->Recycle();
+    return report;
+}
+
+void PrintLink(std::ostream& out, const LinkReport& link) {
+    out << "  " << link.name << " (ID \"" << link.id << "\")";
+    if (!link.dataType.empty()) out << ", " << link.dataType;
+    for (const std::string& control : link.controls) out << ", " << control;
+    if (link.min || link.max)
+        out << ", range " << (link.min ? NumberText(*link.min) : "?") << " to "
+            << (link.max ? NumberText(*link.max) : "?");
+    if (link.start) out << ", starts at " << NumberText(*link.start);
+    if (!link.items.empty()) {
+        out << ", items";
+        for (size_t i = 0; i < link.items.size(); ++i)
+            out << (i ? ", " : " ") << i << " \"" << link.items[i] << "\" (" << CommandLineWord(link.items[i]) << ')';
+    }
+    out << '\n';
+}
+
+void PrintText(std::ostream& out, const ClassReport& report) {
+    const Registry& record = *report.record;
+    out << "taviron " TAVIRON_VERSION "\n" << record.ID().Text() << ": " << record.Name() << " (category " << record.Category() << ")\n"
+        << "  " << record.HelpText() << '\n'
+        << "  " << record.BuildStamp() << '\n'
+        << "Inputs:\n";
+    for (const LinkReport& link : report.inputs) PrintLink(out, link);
+    out << "Outputs:\n";
+    for (const LinkReport& link : report.outputs) PrintLink(out, link);
+}
+
+void WriteLink(JsonWriter& json, const LinkReport& link) {
+    json.BeginObject();
+    json.Key("name");
+    json.String(link.name);
+    json.Key("id");
+    json.String(link.id);
+    if (!link.dataType.empty()) {
+        json.Key("dataType");
+        json.String(link.dataType);
+    }
+    json.Key("controls");
+    json.BeginArray();
+    for (const std::string& control : link.controls) json.String(control);
+    json.EndArray();
+    const std::pair<const char*, const std::optional<double>*> numbers[] = {
+        {"min", &link.min}, {"max", &link.max}, {"default", &link.start}};
+    for (const auto& [key, value] : numbers) {
+        if (!*value) continue;
+        json.Key(key);
+        json.Number(**value);
+    }
+    json.Key("items");
+    json.BeginArray();
+    for (const std::string& item : link.items) json.String(item);
+    json.EndArray();
+    json.Key("words");  // the items as the command line spells them
+    json.BeginArray();
+    for (const std::string& item : link.items) json.String(CommandLineWord(item));
+    json.EndArray();
+    json.EndObject();
+}
+
+void WriteJson(std::ostream& out, const std::vector<ClassReport>& reports) {
+    JsonWriter json(out);
+    json.BeginObject();
+    json.Key("version");
+    json.String(TAVIRON_VERSION);
+    json.Key("classes");
+    json.BeginArray();
+    for (const ClassReport& report : reports) {
+        const Registry& record = *report.record;
+        json.BeginObject();
+        const std::pair<const char*, std::string> texts[] = {{"id", record.ID().Text()},
+                                                              {"name", record.Name()},
+                                                              {"category", record.Category()},
+                                                              {"help", record.HelpText()},
+                                                              {"buildStamp", record.BuildStamp()}};
+        for (const auto& [key, value] : texts) {
+            json.Key(key);
+            json.String(value);
+        }
+        json.Key("inputs");
+        json.BeginArray();
+        for (const LinkReport& link : report.inputs) WriteLink(json, link);
+        json.EndArray();
+        json.Key("outputs");
+        json.BeginArray();
+        for (const LinkReport& link : report.outputs) WriteLink(json, link);
+        json.EndArray();
+        json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+}
+
+void WritePicture(const Registry& record, const std::string& path) {
+    const Ref<Image> picture = DecodeBitmap(record.Picture());
+    WriteFrameFile(path, *picture, EightBitFormat(picture->Width(), picture->Height(), 4), nullptr,
+                   OIIO::TypeDesc::UINT8);
+}
+
+}  // namespace
+
+int RunInfo(const std::string& pluginPath, bool json, const std::string& picturePath) {
+    const auto module = LoadPlugin(pluginPath);
+    Registry& tool = ToolClassOf(pluginPath);
+    std::vector<ClassReport> reports;
+    for (Registry* record : ClassRegistry->All()) reports.push_back(ReportOf(*record));
+
+    if (json) {
+        WriteJson(std::cout, reports);
+    } else {
+        for (const ClassReport& report : reports) PrintText(std::cout, report);
+    }
+    if (!picturePath.empty()) {
+        WritePicture(tool, picturePath);
+    }
+    return 0;
+}

@@ -1,0 +1,81 @@
+#include "commands/output_checks.h"
+
+#include "errors.h"
+#include "io/stored_type.h"
+#include "io/temporary_name.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string FormatNameOf(const std::string& path) {
+    auto probe = OIIO::ImageOutput::create(path);
+    if (!probe) {
+        OIIO::geterror();  // taken, or it would be reported again later
+        const std::string extension = fs::path(path).extension().string();
+        throw UsageError("cannot write " + path + ": no image format writes " +
+                         (extension.empty() ? std::string("files without an extension") : "\"" + extension + "\" files"));
+    }
+    return probe->format_name();
+}
+
+std::string DepthName(OIIO::TypeDesc type) {
+    if (type == OIIO::TypeDesc::UINT8) return "8-bit";
+    if (type == OIIO::TypeDesc::UINT16) return "16-bit";
+    if (type == OIIO::TypeDesc::HALF) return "half";
+    if (type == OIIO::TypeDesc::FLOAT) return "float";
+    return type.c_str();
+}
+
+// A format that would store another type than asked is refused rather than
+// silently changing the depth of a whole sequence.
+void CheckDepth(const std::string& path, const std::string& formatName, OIIO::TypeDesc depth,
+                const std::string& depthText) {
+    const auto stored = StoredType(path, OIIO::ImageSpec(1, 1, 3, depth));
+    if (stored && *stored != depth)
+        throw UsageError("--depth " + depthText + ": " + formatName + " files cannot hold " + DepthName(depth) +
+                         " samples (" + path + " would be written " + DepthName(*stored) + ")");
+}
+
+long NameLimitOf(const std::string& path) {
+    const fs::path folder = fs::path(path).parent_path();
+    const long limit = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? limit : NAME_MAX;
+}
+
+void CheckTemporaryNameLength(const std::string& path) {
+    // The longest process ID the system gives.
+    const std::string temporary = fs::path(TemporaryNameBeside(path, 999999999)).filename().string();
+    const long limit = NameLimitOf(path);
+    if (static_cast<long>(temporary.size()) > limit)
+        throw UsageError("the output name " + fs::path(path).filename().string() + " is too long: " +
+                         "it is written first as " + fs::path(TemporaryNameBeside(path, getpid())).filename().string() +
+                         ", longer than the " + std::to_string(limit) + " bytes a file name may have here");
+}
+
+}  // namespace
+
+void CheckOutput(const FramePattern& output, const std::vector<int>& frames, const OutputEncoding& encoding,
+                 OIIO::TypeDesc depth, const std::string& depthText) {
+    const std::string first = output.PathOf(frames.front());
+    const std::string formatName = FormatNameOf(first);
+    CheckEncoding(encoding, output.Text(), formatName);
+    if (depth != OIIO::TypeDesc::UNKNOWN) CheckDepth(first, formatName, depth, depthText);
+    // The longest frame number, the first (negative) or the last, gives the longest name.
+    CheckTemporaryNameLength(output.PathOf(frames.front()));
+    CheckTemporaryNameLength(output.PathOf(frames.back()));
+}
+
+void MakeOutputFolder(const std::string& outputPath) {
+    const fs::path folder = fs::path(outputPath).parent_path();
+    if (folder.empty()) return;
+    std::error_code error;
+    if (fs::is_directory(folder, error)) return;
+    fs::create_directories(folder, error);
+    if (error) throw OutputError("cannot make the output folder " + folder.string() + ": " + error.message());
+}

@@ -1,0 +1,244 @@
+#include "commands/render_command.h"
+
+#include "io/complete_output.h"
+#include "commands/dry_run.h"
+#include "errors.h"
+#include "commands/output_checks.h"
+#include "hosting/plugin_session.h"
+#include "commands/progress.h"
+#include "commands/render_plan.h"
+#include "commands/render_report.h"
+#include "io/sequence_pixel_type.h"
+#include "io/scratch_folder.h"
+#include "io/sequence_reader.h"
+#include "hosting/sources.h"
+#include "io/stale_temporaries.h"
+#include "hosting/tool_controls.h"
+#include "hosting/track_file.h"
+#include "io/write_queue.h"
+
+#include <hostsdk/request.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+namespace {
+
+constexpr size_t kFramesWaitingToBeWritten = 1;
+
+// One writer per core: compressing a frame takes longer than filtering it.
+size_t WriterCount() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+// A sequence and the cache that holds its decoded frames, in memory as far as
+// the budget goes and in the scratch folder beyond.
+struct Clip {
+    Clip(const FramePattern& pattern, FrameRole role, size_t budget, const std::shared_ptr<ScratchFolder>& scratch)
+        : reader(std::make_shared<SequenceReader>(pattern, role)),
+          cache(std::make_shared<FrameCache>([reader = reader](int frame) { return reader->Read(frame); }, budget,
+                                             [scratch](const DecodedFrame& frame) { return scratch->Keep(frame); })),
+          source(std::make_shared<SequenceSource>(cache)) {}
+
+    std::shared_ptr<SequenceReader> reader;
+    std::shared_ptr<FrameCache> cache;
+    std::shared_ptr<SequenceSource> source;
+};
+
+Ref<Image> FilterFrame(Operator& tool, Output& output, int frame, Clip& clip, Clip* mask) {
+    Request request(&tool, frame);
+    tool.Process(&request);
+    clip.source->RethrowError();
+    if (mask) mask->source->RethrowError();
+    Parameter* value = request.TakeOutputData(&output);
+    auto* image = dynamic_cast<Image*>(value);
+    if (!image) {
+        if (value) value->Recycle();
+        throw InputError("the tool gave no image for frame " + std::to_string(frame));
+    }
+    return Ref<Image>::Adopt(image);
+}
+
+// The mask of `frame`, checked against the frame's size; false when the mask
+// file is missing.
+bool MaskReady(Clip& mask, int frame, int nextFrame, bool hasNext, const Image& picture) {
+    mask.cache->Hold(frame, frame);
+    if (hasNext) mask.cache->Prefetch(nextFrame, nextFrame);
+    const auto decoded = mask.cache->Get(frame);
+    if (!decoded) return false;
+    if (decoded->image->Width() != picture.Width() || decoded->image->Height() != picture.Height())
+        throw InputError("the mask " + mask.reader->PathOf(frame) + " is " + std::to_string(decoded->image->Width()) +
+                         "x" + std::to_string(decoded->image->Height()) + " but the frame is " +
+                         std::to_string(picture.Width()) + "x" + std::to_string(picture.Height()));
+    return true;
+}
+
+std::string ScratchPath(const std::string& option) {
+    if (!option.empty()) return option;
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    return error ? "/tmp" : temporary.string();
+}
+
+// Refuses a render whose window fits neither the memory budget nor the
+// scratch folder, before anything is written. `frameBytes` is one decoded
+// frame; the window is held with the next window's new frame beside it.
+void CheckRoomForTheWindow(size_t frameBytes, WindowOffsets window, size_t budget, const ScratchFolder& scratch) {
+    if (frameBytes == 0) return;
+    const size_t held = static_cast<size_t>(window.last - window.first + 1) + 1;
+    const size_t inMemory = std::min(held, budget / frameBytes);
+    const size_t needed = (held - inMemory) * frameBytes;
+    const size_t free = scratch.FreeBytes();
+    if (needed <= free) return;
+    throw OutputError("the window of " + std::to_string(held - 1) + " frames takes " +
+                      SizeText(static_cast<double>((held - 1) * frameBytes)) + " decoded, more than the " +
+                      SizeText(static_cast<double>(budget)) + " of --cache-mb, and the scratch folder " +
+                      scratch.Path() + " has " + SizeText(static_cast<double>(free)) + " free of the " +
+                      SizeText(static_cast<double>(needed)) +
+                      " needed; free some space there, choose another folder with --scratch, raise --cache-mb, "
+                      "or give fewer --frames");
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+// Write failures as the report names them; anything else travels on.
+void ReportWriteFailures(const std::vector<WriteQueue::Failure>& failures, RenderReport& report) {
+    for (const WriteQueue::Failure& failure : failures) {
+        try {
+            std::rethrow_exception(failure.error);
+        } catch (const CliError& error) {
+            report.Failed(failure.frame, error);
+        }
+    }
+}
+
+}  // namespace
+
+int RunRender(const std::string& pluginPath, const RenderOptions& options) {
+    const FramePattern input(options.input);
+    const FramePattern output(options.output);
+    std::optional<FramePattern> maskPattern;
+    if (!options.mask.empty()) maskPattern.emplace(options.mask);
+    const OIIO::TypeDesc requestedType = ParseDepth(options.depth);
+    const size_t budget = CacheBudgetBytes(options.cacheMegabytes);
+    // Every option is checked before any file is looked at.
+    PluginSession session(pluginPath);
+    ApplyControls(session, options);
+    RequireWindow(session, options);
+    const std::vector<int> frames = options.range.empty() ? input.FramesOnDisk() : ParseRange(options.range);
+    if (frames.empty()) throw InputError("no frames of " + options.input + " found on disk");
+    if (!output.IsSequence() && frames.size() > 1)
+        throw UsageError("the output " + output.Text() + " names one file for " + std::to_string(frames.size()) +
+                         " frames; mark the frame number with # or %04d");
+    CheckOutput(output, frames, options.encoding, requestedType, options.depth);
+
+    const WindowOffsets window =
+        WindowOf(session.InputWithID("Frames").Value(), session.InputWithID("SampleDirection").Value());
+    RefuseOverwritingInputs(output, frames, input, window, maskPattern, options.track);
+    if (!options.track.empty())
+        session.InputWithID("TrackData")
+            .Connect(std::make_shared<TrackSource>(ToolPoints(ReadTrackFile(options.track), options.trackConvention)));
+    if (options.dryRun) {
+        PrintDryRun({input, output, maskPattern, frames, window, options.skipExisting});
+        return 0;
+    }
+    if (options.threads) SetWorkerThreadCount(static_cast<unsigned>(*options.threads));
+    MakeOutputFolder(output.PathOf(frames.front()));
+    RemoveStaleTemporaryFiles(output, frames);
+    const OIIO::TypeDesc outputType =
+        requestedType != OIIO::TypeDesc::UNKNOWN ? requestedType : SequencePixelType(input);
+
+    const auto scratch = std::make_shared<ScratchFolder>(ScratchPath(options.scratch));
+    Clip clip(input, FrameRole::Picture, budget, scratch);
+    session.InputWithID("Input").Connect(clip.source);
+    try {
+        if (const auto first = clip.cache->Get(frames.front()))
+            CheckRoomForTheWindow(first->Bytes(), window, budget, *scratch);
+    } catch (const CliError& error) {
+        if (error.Status() != ExitStatus::Input) throw;  // reported with its frame below
+    }
+    std::optional<Clip> mask;
+    if (maskPattern) {
+        mask.emplace(*maskPattern, FrameRole::Mask, budget, scratch);
+        session.InputWithID("Mask").Connect(mask->source);
+    }
+    Output& result = session.OutputWithID("Output");
+
+    // Frames wait for a writer in the file's own type: a finished host image
+    // goes before its file is compressed. A frame is filtered only when there
+    // is room for it, so none is held while the writers are busy.
+    WriteQueue writer(WriterCount(), kFramesWaitingToBeWritten);
+    Progress progress(frames.size(), options.progressFormat, !options.quiet && StandardErrorIsTerminal());
+    RenderReport report(progress);
+    std::set<int> queued;
+    size_t skippedExisting = 0;
+    bool writing = true;  // until a write fails
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const int frame = frames[i];
+        if (options.skipExisting && CompleteOutputExists(output.PathOf(frame))) {
+            ++skippedExisting;
+            continue;
+        }
+        // A frame without its file gets no output: the window is not even decoded.
+        if (input.IsSequence() && !FileExists(input.PathOf(frame))) {
+            report.Missing(frame, "the input " + input.Text(), input.PathOf(frame));
+            continue;
+        }
+        writing = writing && writer.WaitForRoom();
+        if (!writing) {
+            report.NotWritten(frame);
+            continue;
+        }
+        try {
+            const bool hasNext = i + 1 < frames.size();
+            const int next = hasNext ? frames[i + 1] : frame;
+            clip.cache->Hold(frame + window.first, frame + window.last);
+            if (hasNext) clip.cache->Prefetch(next + window.first, next + window.last);
+            const auto current = clip.cache->Get(frame);
+            if (!current) {
+                report.Missing(frame, "the input " + input.Text(), input.PathOf(frame));
+                continue;
+            }
+            if (mask && !MaskReady(*mask, frame, next, hasNext, *current->image)) {
+                report.Missing(frame, "the mask " + maskPattern->Text(), maskPattern->PathOf(frame));
+                continue;
+            }
+            writer.Push(frame, std::make_unique<PendingFrameFile>(
+                                   output.PathOf(frame),
+                                   *FilterFrame(session.Tool(), result, frame, clip, mask ? &*mask : nullptr),
+                                   *current->format, current->extras.get(), outputType, options.encoding));
+            queued.insert(frame);
+            clip.cache->Trim();
+            progress.FrameDone(frame);
+        } catch (const CliError& error) {
+            // A frame that cannot be read or written fails the outputs that
+            // need it; the others are rendered.
+            report.Failed(frame, error);
+        }
+    }
+    ReportWriteFailures(writer.Finish(), report);
+    // Frames dropped from the queue after a write failed.
+    for (int frame : queued)
+        if (!writer.Written().count(frame)) report.NotWritten(frame);
+    const ExitStatus status = report.Finish();
+    progress.Close(report.FramesNotWritten());
+
+    if (!options.quiet) {
+        const double seconds = progress.Seconds();
+        const size_t rendered = writer.Written().size();
+        std::fprintf(stderr, "taviron: rendered %zu of %zu frames in %.2f s (%.2f fps); %zu input frames read from disk",
+                     rendered, frames.size(), seconds, seconds > 0 ? static_cast<double>(rendered) / seconds : 0.0,
+                     clip.reader->FilesRead());
+        if (skippedExisting) std::fprintf(stderr, "; %zu skipped, their outputs exist", skippedExisting);
+        std::fprintf(stderr, "\n");
+        if (scratch->FramesKept())
+            std::fprintf(stderr, "taviron: %zu frames kept in the scratch folder %s beyond --cache-mb, %s at most\n",
+                         scratch->FramesKept(), scratch->Path().c_str(),
+                         SizeText(static_cast<double>(scratch->PeakBytes())).c_str());
+    }
+    return static_cast<int>(status);
+}

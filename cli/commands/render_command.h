@@ -1,0 +1,9 @@
+// `taviron render`: filters an image sequence through the plug-in.
+#pragma once
+
+#include "commands/render_options.h"
+
+#include <string>
+
+// Returns the exit status; throws CliError for a fault that stops the render.
+int RunRender(const std::string& pluginPath, const RenderOptions& options);

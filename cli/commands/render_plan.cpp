@@ -1,0 +1,107 @@
+#include "commands/render_plan.h"
+
+#include "errors.h"
+#include "io/file_identity.h"
+#include "number_text.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+#include <set>
+
+namespace {
+
+// Frames and directions beyond any real clip, kept clear of overflow.
+int TruncatedToInt(double value) {
+    if (!(std::fabs(value) < 1e6)) return value > 0 ? 1000000 : -1000000;
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+WindowOffsets WindowOf(double framesValue, double directionValue) {
+    const int n = TruncatedToInt(framesValue);
+    const int direction = TruncatedToInt(directionValue);
+    WindowOffsets window;
+    if (n <= 0) return window;  // the tool passes the frame through or gathers nothing
+    if (direction == 0 || direction == 1) window.first = -n;
+    if (direction == 1 || direction == 2) window.last = n;
+    return window;
+}
+
+std::vector<int> ParseRange(const std::string& text) {
+    const auto usage = [&] { return UsageError("--range takes FIRST-LAST (e.g. 1001-1100), not \"" + text + "\""); };
+    // A frame number at `text[at]`, which may carry a minus sign.
+    const auto number = [&](size_t& at) {
+        const size_t start = at;
+        if (at < text.size() && text[at] == '-') ++at;
+        const size_t digits = at;
+        while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at;
+        if (at == digits || at - digits > 9) throw usage();
+        return std::stoi(text.substr(start, at - start));
+    };
+    size_t at = 0;
+    const int first = number(at);
+    int last = first;
+    if (at < text.size()) {
+        if (text[at] != '-') throw usage();
+        last = number(++at);
+        if (at != text.size()) throw usage();
+    }
+    if (last < first) throw UsageError("--range " + text + " ends before it starts");
+    // Far beyond any shot; a typo should not make the frame list take gigabytes.
+    constexpr long long MaxFrames = 1000000;
+    if (static_cast<long long>(last) - first + 1 > MaxFrames) {
+        throw UsageError("--range " + text + " spans more than " + std::to_string(MaxFrames) + " frames");
+    }
+    std::vector<int> frames;
+    for (long long frame = first; frame <= last; ++frame) frames.push_back(static_cast<int>(frame));
+    return frames;
+}
+
+OIIO::TypeDesc ParseDepth(const std::string& text) {
+    if (text.empty()) return OIIO::TypeDesc::UNKNOWN;
+    if (text == "8") return OIIO::TypeDesc::UINT8;
+    if (text == "16") return OIIO::TypeDesc::UINT16;
+    if (text == "half") return OIIO::TypeDesc::HALF;
+    if (text == "float") return OIIO::TypeDesc::FLOAT;
+    throw UsageError("--depth takes 8, 16, half or float, not \"" + text + "\"");
+}
+
+size_t CacheBudgetBytes(std::optional<double> megabytes) {
+    if (!megabytes) {
+        const long pages = sysconf(_SC_PHYS_PAGES);
+        const long pageSize = sysconf(_SC_PAGE_SIZE);
+        return pages > 0 && pageSize > 0 ? static_cast<size_t>(pages) * static_cast<size_t>(pageSize) / 4
+                                         : size_t{1} << 30;
+    }
+    if (!(*megabytes >= 0)) throw UsageError("--cache-mb takes a size in megabytes, not " + NumberText(*megabytes));
+    // More than the address space holds is no limit at all.
+    const double bytes = *megabytes * 1024.0 * 1024.0;
+    if (bytes >= static_cast<double>(std::numeric_limits<size_t>::max())) return std::numeric_limits<size_t>::max();
+    return static_cast<size_t>(bytes);
+}
+
+void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>& frames, const FramePattern& input,
+                             WindowOffsets window, const std::optional<FramePattern>& mask,
+                             const std::string& trackFile) {
+    std::set<FileIdentity> read;
+    if (!trackFile.empty()) read.insert(IdentityOf(trackFile));
+    if (!input.IsSequence()) read.insert(IdentityOf(input.PathOf(0)));
+    if (mask && !mask->IsSequence()) read.insert(IdentityOf(mask->PathOf(0)));
+    std::set<int> inputFrames;
+    for (int frame : frames) {
+        for (int k = window.first; k <= window.last; ++k) inputFrames.insert(frame + k);
+        if (mask && mask->IsSequence()) read.insert(IdentityOf(mask->PathOf(frame)));
+    }
+    if (input.IsSequence())
+        for (int frame : inputFrames) read.insert(IdentityOf(input.PathOf(frame)));
+    for (int frame : frames) {
+        const std::string path = output.PathOf(frame);
+        if (read.count(IdentityOf(path)))
+            throw UsageError("the output " + path + " is a file the render reads; choose another output name");
+    }
+}

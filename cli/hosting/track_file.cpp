@@ -1,0 +1,121 @@
+#include "hosting/track_file.h"
+
+#include "errors.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
+    while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
+    return text.substr(first, last - first);
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::stringstream stream(line);
+    std::string field;
+    while (std::getline(stream, field, ',')) fields.push_back(Trimmed(field));
+    if (!line.empty() && line.back() == ',') fields.emplace_back();
+    return fields;
+}
+
+bool ParseFrame(const std::string& text, int& frame) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || errno == ERANGE || value < INT_MIN || value > INT_MAX) return false;
+    frame = static_cast<int>(value);
+    return true;
+}
+
+bool ParseCoordinate(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return *end == '\0' && std::isfinite(value);
+}
+
+// Names of columns, not a point: the first field is no frame number but
+// words ("3,nan,nan" is a point with bad coordinates).
+bool LooksLikeHeader(const std::vector<std::string>& fields) {
+    int frame = 0;
+    if (fields.empty() || ParseFrame(fields[0], frame)) return false;
+    for (char c : fields[0])
+        if (std::isalpha(static_cast<unsigned char>(c))) return true;
+    return false;
+}
+
+// The line as a message may show it: printable, and short.
+std::string Shown(const std::string& line) {
+    constexpr size_t kShown = 60;
+    std::string text;
+    for (size_t i = 0; i < line.size() && i < kShown; ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        text += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
+    }
+    return line.size() > kShown ? text + "..." : text;
+}
+
+// A point's coordinates can be read but are not numbers a frame can use.
+bool HasUnusableCoordinate(const std::vector<std::string>& fields) {
+    if (fields.size() != 3) return false;
+    for (size_t i = 1; i < 3; ++i) {
+        char* end = nullptr;
+        const double value = std::strtod(fields[i].c_str(), &end);
+        if (!fields[i].empty() && *end == '\0' && !std::isfinite(value)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TrackData ReadTrackFile(const std::string& path) {
+    std::ifstream file(path);
+    if (!file) throw InputError("cannot read track file " + path);
+    TrackData track;
+    std::string line;
+    bool seenData = false;
+    for (int lineNumber = 1; std::getline(file, line); ++lineNumber) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (Trimmed(line).empty()) continue;
+        const std::vector<std::string> fields = Fields(line);
+        int frame = 0;
+        TrackPoint point;
+        const bool valid = fields.size() == 3 && ParseFrame(fields[0], frame) && ParseCoordinate(fields[1], point.x) &&
+                           ParseCoordinate(fields[2], point.y);
+        if (!valid) {
+            if (!seenData && track.empty() && LooksLikeHeader(fields)) {
+                seenData = true;  // one header, before any point
+                continue;
+            }
+            const std::string where = path + ":" + std::to_string(lineNumber) + ": ";
+            if (HasUnusableCoordinate(fields))
+                throw InputError(where + "x and y must be finite numbers, not \"" + Shown(line) + "\"");
+            throw InputError(where + "expected frame,x,y but found \"" + Shown(line) + "\"");
+        }
+        if (!track.emplace(frame, point).second)
+            throw InputError(path + ":" + std::to_string(lineNumber) + ": frame " + std::to_string(frame) +
+                             " is tracked twice");
+        seenData = true;
+    }
+    if (file.bad()) throw InputError("cannot read track file " + path);
+    return track;
+}
+
+TrackData ToolPoints(TrackData track, TrackConvention convention) {
+    if (convention == TrackConvention::Feature)
+        for (auto& [frame, point] : track) point = {-point.x, -point.y};
+    return track;
+}

@@ -1,0 +1,24 @@
+#include "io/sequence_reader.h"
+
+#include <filesystem>
+
+SequenceReader::SequenceReader(FramePattern pattern, FrameRole role) : pattern_(std::move(pattern)), role_(role) {}
+
+std::shared_ptr<const DecodedFrame> SequenceReader::Read(int frame) {
+    if (pattern_.IsSequence()) return Decode(pattern_.PathOf(frame));
+    std::lock_guard<std::mutex> lock(stillMutex_);
+    if (!still_) still_ = Decode(pattern_.PathOf(0));
+    return still_;
+}
+
+std::shared_ptr<const DecodedFrame> SequenceReader::Decode(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) return nullptr;
+    auto frame = ReadFrame(path, role_);
+    if (pattern_.IsSequence()) {
+        channels_.Check(path, *frame);
+        sizes_.Check(path, *frame);
+    }
+    ++filesRead_;
+    return frame;
+}
