@@ -2,7 +2,6 @@
 
 #include "errors.h"
 #include "io/frame_file_writer.h"
-#include "json_writer.h"
 #include "number_text.h"
 #include "io/picture.h"
 #include "hosting/plugin_session.h"
@@ -10,7 +9,10 @@
 
 #include <hostsdk/registry.h>
 #include <hostsdk/tag_list.h>
+#include <nlohmann/json.hpp>
 
+#include <cmath>
+#include <cstdint>
 #include <iostream>
 #include <optional>
 #include <vector>
@@ -95,69 +97,49 @@ void PrintText(std::ostream& out, const ClassReport& report) {
     for (const LinkReport& link : report.outputs) PrintLink(out, link);
 }
 
-void WriteLink(JsonWriter& json, const LinkReport& link) {
-    json.BeginObject();
-    json.Key("name");
-    json.String(link.name);
-    json.Key("id");
-    json.String(link.id);
-    if (!link.dataType.empty()) {
-        json.Key("dataType");
-        json.String(link.dataType);
-    }
-    json.Key("controls");
-    json.BeginArray();
-    for (const std::string& control : link.controls) json.String(control);
-    json.EndArray();
-    const std::pair<const char*, const std::optional<double>*> numbers[] = {
-        {"min", &link.min}, {"max", &link.max}, {"default", &link.start}};
-    for (const auto& [key, value] : numbers) {
-        if (!*value) continue;
-        json.Key(key);
-        json.Number(**value);
-    }
-    json.Key("items");
-    json.BeginArray();
-    for (const std::string& item : link.items) json.String(item);
-    json.EndArray();
-    json.Key("words");  // the items as the command line spells them
-    json.BeginArray();
-    for (const std::string& item : link.items) json.String(CommandLineWord(item));
-    json.EndArray();
-    json.EndObject();
+// Whole numbers as integers ("max": 250, not 250.0); what is not a number
+// as null.
+nlohmann::ordered_json NumberValue(double value) {
+    if (!std::isfinite(value)) return nullptr;
+    constexpr double kExactIntegers = 9007199254740992.0;  // 2^53
+    if (value == std::trunc(value) && std::fabs(value) <= kExactIntegers) return static_cast<int64_t>(value);
+    return value;
 }
 
-void WriteJson(std::ostream& out, const std::vector<ClassReport>& reports) {
-    JsonWriter json(out);
-    json.BeginObject();
-    json.Key("version");
-    json.String(TAVIRON_VERSION);
-    json.Key("classes");
-    json.BeginArray();
-    for (const ClassReport& report : reports) {
-        const Registry& record = *report.record;
-        json.BeginObject();
-        const std::pair<const char*, std::string> texts[] = {{"id", record.ID().Text()},
-                                                              {"name", record.Name()},
-                                                              {"category", record.Category()},
-                                                              {"help", record.HelpText()},
-                                                              {"buildStamp", record.BuildStamp()}};
-        for (const auto& [key, value] : texts) {
-            json.Key(key);
-            json.String(value);
-        }
-        json.Key("inputs");
-        json.BeginArray();
-        for (const LinkReport& link : report.inputs) WriteLink(json, link);
-        json.EndArray();
-        json.Key("outputs");
-        json.BeginArray();
-        for (const LinkReport& link : report.outputs) WriteLink(json, link);
-        json.EndArray();
-        json.EndObject();
+nlohmann::ordered_json LinkJson(const LinkReport& link) {
+    nlohmann::ordered_json json = {{"name", link.name}, {"id", link.id}};
+    if (!link.dataType.empty()) json["dataType"] = link.dataType;
+    json["controls"] = link.controls;
+    const std::pair<const char*, const std::optional<double>*> numbers[] = {
+        {"min", &link.min}, {"max", &link.max}, {"default", &link.start}};
+    for (const auto& [key, value] : numbers)
+        if (*value) json[key] = NumberValue(**value);
+    json["items"] = link.items;
+    auto& words = json["words"] = nlohmann::ordered_json::array();  // the items as the command line spells them
+    for (const std::string& item : link.items) words.push_back(CommandLineWord(item));
+    return json;
+}
+
+nlohmann::ordered_json ClassJson(const ClassReport& report) {
+    const Registry& record = *report.record;
+    nlohmann::ordered_json json = {{"id", record.ID().Text()},
+                                   {"name", record.Name()},
+                                   {"category", record.Category()},
+                                   {"help", record.HelpText()},
+                                   {"buildStamp", record.BuildStamp()}};
+    for (const auto& [key, links] : {std::pair{"inputs", &report.inputs}, std::pair{"outputs", &report.outputs}}) {
+        auto& array = json[key] = nlohmann::ordered_json::array();
+        for (const LinkReport& link : *links) array.push_back(LinkJson(link));
     }
-    json.EndArray();
-    json.EndObject();
+    return json;
+}
+
+// A plug-in's texts need not be UTF-8: bytes that are not are shown as
+// U+FFFD rather than failing the report.
+void WriteJson(std::ostream& out, const std::vector<ClassReport>& reports) {
+    nlohmann::ordered_json json = {{"version", TAVIRON_VERSION}, {"classes", nlohmann::ordered_json::array()}};
+    for (const ClassReport& report : reports) json["classes"].push_back(ClassJson(report));
+    out << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 void WritePicture(const Registry& record, const std::string& path) {
