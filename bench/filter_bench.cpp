@@ -12,6 +12,7 @@
 
 #include "filter/kernel_path.h"
 
+#include <contract/tool_ids.h>
 #include <hostsdk/hostsdk.h>
 #include <hostsdk/module.h>
 
@@ -24,6 +25,8 @@
 #include <string>
 
 namespace {
+
+namespace link_id = taviron::link_id;
 
 const char* const kMethodNames[] = {"median", "average", "max", "min", "random"};
 constexpr int kWindows[] = {1, 3, 7, 9, 25, 101, 501};
@@ -38,7 +41,7 @@ Input* InputOf(Operator* tool, const char* id) {
 
 Operator* NewTool() {
     static const std::unique_ptr<Module> module = Module::Load(TAVIRON_PLUGIN_PATH);
-    Registry* record = ClassRegistry->Find(HostID("Orlemby.Taviron", true));
+    Registry* record = ClassRegistry->Find(HostID(taviron::kToolClassID, true));
     return record == nullptr ? nullptr : record->Create(ScriptVal{}, TagList{});
 }
 
@@ -47,8 +50,8 @@ Operator* NewTool() {
 // alone (Frames 0 would pass the source through unfiltered).
 void SetWindow(Operator* tool, int frames) {
     const bool single = frames == 1;
-    InputOf(tool, "Frames")->SetValue(single ? 1.0 : (frames - 1) / 2);
-    InputOf(tool, "SampleDirection")->SetValue(single ? 3.0 : 1.0);
+    InputOf(tool, link_id::kFrames)->SetValue(single ? 1.0 : (frames - 1) / 2);
+    InputOf(tool, link_id::kSampleDirection)->SetValue(single ? 3.0 : 1.0);
 }
 
 void FilterRequest(benchmark::State& state, int method, int frames, int threads) {
@@ -58,10 +61,10 @@ void FilterRequest(benchmark::State& state, int method, int frames, int threads)
         return;
     }
     bench::WindowFrames(frames);  // made before the clock runs
-    InputOf(tool, "Input")->Connect(std::make_shared<bench::PoolClip>());
+    InputOf(tool, link_id::kInput)->Connect(std::make_shared<bench::PoolClip>());
     SetWindow(tool, frames);
-    InputOf(tool, "FilterMethod")->SetValue(method);
-    Output* output = tool->FindOutput(HostID("Output", true));
+    InputOf(tool, link_id::kFilterMethod)->SetValue(method);
+    Output* output = tool->FindOutput(HostID(link_id::kOutput, true));
 
     const unsigned workers = WorkerThreadCount();
     SetWorkerThreadCount(static_cast<unsigned>(threads));

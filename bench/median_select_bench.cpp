@@ -27,7 +27,7 @@ void MedianSelect(benchmark::State& state, int frames, bool bySearch) {
     std::vector<int32_t> keys(n * taviron::kTilePadding);
 
     taviron::TileJob job;
-    job.method = 0;
+    job.method = taviron::FilterMethod::Median;
     job.frameCount = n;
     job.columns = kColumns;
     job.paddedColumns = kColumns;

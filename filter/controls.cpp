@@ -23,10 +23,10 @@ int32_t TruncateToInt32(double value) {
     return static_cast<int32_t>(value);
 }
 
-int32_t MethodNumber(double value) {
+FilterMethod MethodNumber(double value) {
     // A double beyond the float range becomes +-inf here (the conversion is
     // defined for IEEE floats), which then saturates.
-    return TruncateToInt32(static_cast<double>(static_cast<float>(value)));
+    return static_cast<FilterMethod>(TruncateToInt32(static_cast<double>(static_cast<float>(value))));
 }
 
 }  // namespace taviron

@@ -1,6 +1,8 @@
 // Conversions of control values (each a double) to what the filter uses.
 #pragma once
 
+#include <contract/combo_items.h>
+
 #include <cstdint>
 
 namespace taviron {
@@ -12,8 +14,9 @@ bool CheckboxOn(double value);
 // represent are mended: NaN gives 0, values beyond the range saturate.
 int32_t TruncateToInt32(double value);
 
-// The filter method number: the value rounded to single precision first, then
-// truncated as above (3.9999999 rounds to 4.0f and so gives 4).
-int32_t MethodNumber(double value);
+// The filter method: the value rounded to single precision first, then
+// truncated as above (3.9999999 rounds to 4.0f and so gives 4). The number
+// may name no method (see IsFilterMethod).
+FilterMethod MethodNumber(double value);
 
 }  // namespace taviron

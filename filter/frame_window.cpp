@@ -6,12 +6,12 @@ namespace taviron {
 
 WindowOffsets WindowOffsetsFor(int32_t frames, int32_t direction) {
     const int64_t n = frames;
-    switch (direction) {
-    case SAMPLE_BACKWARD:
+    switch (static_cast<SampleDirection>(direction)) {
+    case SampleDirection::Backward:
         return {-n, 0};
-    case SAMPLE_BOTH:
+    case SampleDirection::Both:
         return {-n, n};
-    case SAMPLE_FOREWARD:
+    case SampleDirection::Forward:
         return {0, n};
     default:
         return {0, 0};

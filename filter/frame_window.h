@@ -4,6 +4,8 @@
 
 #include "filter/host_ref.h"
 
+#include <contract/combo_items.h>
+
 #include <hostsdk/image.h>
 #include <hostsdk/link.h>
 #include <hostsdk/parameter.h>
@@ -14,9 +16,6 @@
 
 namespace taviron {
 
-// Values of the "Sample Direction" control.
-enum SampleDirection : int32_t { SAMPLE_BACKWARD = 0, SAMPLE_BOTH = 1, SAMPLE_FOREWARD = 2 };
-
 // Offsets of the window frames from the request time, both ends included;
 // empty when first > last. Wide enough that no frame count overflows.
 struct WindowOffsets {
@@ -24,7 +23,7 @@ struct WindowOffsets {
     int64_t last;
 };
 
-// Backward -n..0, Both -n..n, Foreward 0..n, any other direction 0 alone.
+// Backward -n..0, Both -n..n, Forward 0..n, any other direction 0 alone.
 WindowOffsets WindowOffsetsFor(int32_t frames, int32_t direction);
 
 // Two parallel lists of equal length: entry i is the image of one window frame

@@ -5,7 +5,7 @@
 
 namespace taviron {
 
-bool IsFilterMethod(int32_t method) { return method >= METHOD_MEDIAN && method <= METHOD_RANDOM; }
+bool IsFilterMethod(FilterMethod method) { return method >= FilterMethod::Median && method <= FilterMethod::Random; }
 
 RestoreBound RestoreBoundFor(double threshold) {
     if (!(threshold > 0.0)) {

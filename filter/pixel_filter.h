@@ -2,20 +2,14 @@
 // row: which method, which channels, and the threshold as a float bound.
 #pragma once
 
+#include <contract/combo_items.h>
+
 #include <cstdint>
 
 namespace taviron {
 
-// Values of the "Filter method" control.
-enum FilterMethod : int32_t {
-    METHOD_MEDIAN = 0,
-    METHOD_AVERAGE = 1,
-    METHOD_MAX = 2,
-    METHOD_MIN = 3,
-    METHOD_RANDOM = 4,
-};
-
-bool IsFilterMethod(int32_t method);
+// False for a method number that names no item.
+bool IsFilterMethod(FilterMethod method);
 
 // The four colour channels of a pixel, in record order.
 constexpr int COLOUR_CHANNELS = 4;
@@ -25,7 +19,7 @@ struct RowControls {
     bool channelOn[COLOUR_CHANNELS] = {};  // by Channel: blue, green, red, alpha
     double threshold = 0.0;
     bool useTracking = false;
-    int32_t method = METHOD_MEDIAN;
+    FilterMethod method = FilterMethod::Median;  // any number a control gives
 };
 
 // The threshold restores a channel when threshold > double(d), d the float

@@ -136,7 +136,7 @@ RowFilter::RowFilter(const RowJob& job, int32_t y)
     const RestoreBound restore = RestoreBoundFor(job.controls.threshold);
     tile_.restoreNear = restore.active;
     tile_.restoreAtMost = restore.atMost;
-    if (tile_.method == METHOD_MEDIAN) {
+    if (tile_.method == FilterMethod::Median) {
         keys_.reset(new int32_t[frameCount_ * kTilePadding]);
         tile_.keys = keys_.get();
     }

@@ -3,6 +3,8 @@
 // so that one vector lane computes one pixel.
 #pragma once
 
+#include <contract/combo_items.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -12,7 +14,7 @@ namespace taviron {
 constexpr int32_t kTilePadding = 16;
 
 struct TileJob {
-    int32_t method = 0;       // a known FilterMethod
+    FilterMethod method = FilterMethod::Median;  // a method that IsFilterMethod knows
     size_t frameCount = 0;    // at least 1
     int32_t columns = 0;      // pixels of the tile
     int32_t paddedColumns = 0;  // columns rounded up to kTilePadding

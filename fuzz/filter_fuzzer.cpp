@@ -33,7 +33,7 @@ void Require(bool condition) {
     }
 }
 
-// Backward -n..0, Both -n..n, Foreward 0..n, any other direction 0 alone.
+// Backward -n..0, Both -n..n, Forward 0..n, any other direction 0 alone.
 void CheckWindowOffsets(int32_t frames, int32_t direction) {
     const int64_t n = frames;
     const taviron::WindowOffsets offsets = taviron::WindowOffsetsFor(frames, direction);
@@ -54,7 +54,7 @@ reference::Scene ReferenceScene(const FuzzScene& scene) {
     return view;
 }
 
-reference::Controls ReferenceControls(const taviron::RowControls& controls, int32_t method) {
+reference::Controls ReferenceControls(const taviron::RowControls& controls, taviron::FilterMethod method) {
     reference::Controls plain;
     plain.red = controls.channelOn[CHAN_RED];
     plain.green = controls.channelOn[CHAN_GREEN];
@@ -62,7 +62,7 @@ reference::Controls ReferenceControls(const taviron::RowControls& controls, int3
     plain.alpha = controls.channelOn[CHAN_ALPHA];
     plain.threshold = controls.threshold;
     plain.useTracking = controls.useTracking;
-    plain.method = method;
+    plain.method = static_cast<int32_t>(method);
     return plain;
 }
 
@@ -93,7 +93,7 @@ private:
 // "Random", one per frame of the window (the window of that frame alone).
 std::vector<std::vector<FltPixel>> ExpectedPixels(const FuzzScene& scene) {
     const reference::Scene view = ReferenceScene(scene);
-    const bool random = scene.controls.method == taviron::METHOD_RANDOM && !view.frames.empty();
+    const bool random = scene.controls.method == taviron::FilterMethod::Random && !view.frames.empty();
     OutputRounding stored(scene);
     std::vector<std::vector<FltPixel>> expected;
     for (int32_t y = 0; y < scene.source->Height(); ++y) {
@@ -102,7 +102,7 @@ std::vector<std::vector<FltPixel>> ExpectedPixels(const FuzzScene& scene) {
             if (!random) {
                 allowed.push_back(stored(reference::FilterPixel(view, ReferenceControls(scene.controls, scene.controls.method), x, y)));
             } else {
-                const reference::Controls single = ReferenceControls(scene.controls, taviron::METHOD_MEDIAN);
+                const reference::Controls single = ReferenceControls(scene.controls, taviron::FilterMethod::Median);
                 for (size_t j = 0; j < view.frames.size(); ++j) {
                     reference::Scene one = view;
                     one.frames = {view.frames[j]};

@@ -164,9 +164,9 @@ void DecodeControls(FuzzedDataProvider& data, FuzzScene& scene) {
     }
     scene.controls.threshold = data.ConsumeBool() ? 0.0 : DecodeDouble(data);
     scene.controls.useTracking = DecodeCheckbox(data);
-    scene.controls.method = data.ConsumeBool() ? data.ConsumeIntegralInRange(0, 4)
+    scene.controls.method = data.ConsumeBool()   ? static_cast<taviron::FilterMethod>(data.ConsumeIntegralInRange(0, 4))
                             : data.ConsumeBool() ? taviron::MethodNumber(DecodeDouble(data))
-                                                 : data.ConsumeIntegral<int32_t>();
+                                                 : static_cast<taviron::FilterMethod>(data.ConsumeIntegral<int32_t>());
 }
 
 void DecodeImages(FuzzedDataProvider& data, FuzzScene& scene, ValuePool& pool) {

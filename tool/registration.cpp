@@ -3,6 +3,8 @@
 // are built in the order written here and destroyed in the reverse order.
 #include "taviron.h"
 
+#include <contract/tool_ids.h>
+
 namespace {
 
 // Plain new: when the heap is exhausted std::bad_alloc travels on to the host
@@ -12,9 +14,9 @@ Operator* CreateTaviron(Registry* reg, const ScriptVal& script, const TagList& t
     return new Taviron(reg, script, tags);
 }
 
-ScriptInfoT<Taviron> TavironScriptInfo(1, "Orlemby.Taviron", "", "");
+ScriptInfoT<Taviron> TavironScriptInfo(1, taviron::kToolClassID, "", "");
 
-const HostID TavironID("Orlemby.Taviron", true);
+const HostID TavironID(taviron::kToolClassID, true);
 
 // The build stamp stays the date of the first release: stored compositions
 // and peers may compare it.

@@ -2,6 +2,13 @@
 
 #include "about_box.h"
 
+#include <contract/combo_items.h>
+#include <contract/tool_ids.h>
+
+namespace link_id = taviron::link_id;
+using taviron::kFilterMethodItems;
+using taviron::kSampleDirectionItems;
+
 namespace {
 
 // The About button counts as pressed from half way up; a value that is not a
@@ -18,49 +25,51 @@ bool IsPressed(const Parameter* param) {
 // its call.
 Taviron::Taviron(Registry* reg, const ScriptVal& script, const TagList& tags)
     : ThreadedOperator(reg, script, tags) {
-    InRed = AddInput(HostID("Red", true), HostID("Red", true),
+    InRed = AddInput(HostID("Red", true), HostID(link_id::kRed, true),
                      TAG_LinkDataType, ID_Number, TAG_Control, ID_CheckboxControl,
                      TAG_Default, 1.0, TAG_ControlWidth, 0.25, TAG_DONE);
-    InGreen = AddInput(HostID("Green", true), HostID("Green", true),
+    InGreen = AddInput(HostID("Green", true), HostID(link_id::kGreen, true),
                        TAG_LinkDataType, ID_Number, TAG_Control, ID_CheckboxControl,
                        TAG_Default, 1.0, TAG_ControlWidth, 0.25, TAG_DONE);
-    InBlue = AddInput(HostID("Blue", true), HostID("Blue", true),
+    InBlue = AddInput(HostID("Blue", true), HostID(link_id::kBlue, true),
                       TAG_LinkDataType, ID_Number, TAG_Control, ID_CheckboxControl,
                       TAG_Default, 1.0, TAG_ControlWidth, 0.25, TAG_DONE);
-    InAlpha = AddInput(HostID("Alpha", true), HostID("Alpha", true),
+    InAlpha = AddInput(HostID("Alpha", true), HostID(link_id::kAlpha, true),
                        TAG_LinkDataType, ID_Number, TAG_Control, ID_CheckboxControl,
                        TAG_Default, 1.0, TAG_ControlWidth, 0.25, TAG_DONE);
-    InFilterMethod = AddInput(HostID("Filter method", true), HostID("FilterMethod", true),
+    InFilterMethod = AddInput(HostID("Filter method", true), HostID(link_id::kFilterMethod, true),
                               TAG_LinkDataType, ID_Number, TAG_Control, ID_ComboControl,
-                              TAG_Item, "Median", TAG_Item, "Average", TAG_Item, "Max",
-                              TAG_Item, "Min", TAG_Item, "Random",
+                              TAG_Item, kFilterMethodItems[0], TAG_Item, kFilterMethodItems[1],
+                              TAG_Item, kFilterMethodItems[2], TAG_Item, kFilterMethodItems[3],
+                              TAG_Item, kFilterMethodItems[4],
                               TAG_ComboStyle, 1, TAG_RangeMax, 4.0, TAG_RangeMin, 0.0,
                               TAG_Default, 0.0, TAG_NotifyOnChange, 1, TAG_ControlWidth, 1.0,
                               TAG_DONE);
-    InSampleDirection = AddInput(HostID("Sample Direction", true), HostID("SampleDirection", true),
+    InSampleDirection = AddInput(HostID("Sample Direction", true), HostID(link_id::kSampleDirection, true),
                                  TAG_LinkDataType, ID_Number, TAG_Control, ID_MultiButtonControl,
-                                 TAG_Item, "Backward", TAG_Item, "Both", TAG_Item, "Foreward",
+                                 TAG_Item, kSampleDirectionItems[0], TAG_Item, kSampleDirectionItems[1],
+                                 TAG_Item, kSampleDirectionItems[2],
                                  TAG_ButtonStyle, 1, TAG_Default, 1.0, TAG_DONE);
-    InFrames = AddInput(HostID("Frames", true), HostID("Frames", true),
+    InFrames = AddInput(HostID("Frames", true), HostID(link_id::kFrames, true),
                         TAG_LinkDataType, ID_Number, TAG_Control, ID_SliderControl,
                         TAG_RangeMin, 0.0, TAG_RangeMax, 250.0, TAG_Default, 0.0,
                         TAG_IntegerSteps, 1, TAG_DONE);
-    InThreshold = AddInput(HostID("Threshold", true), HostID("Threshold", true),
+    InThreshold = AddInput(HostID("Threshold", true), HostID(link_id::kThreshold, true),
                            TAG_LinkDataType, ID_Number, TAG_Control, ID_SliderControl,
                            TAG_RangeMin, 0.0, TAG_RangeMax, 1.0, TAG_Default, 0.0, TAG_DONE);
-    InImage = AddInput(HostID("Input", true), HostID("Input", true),
+    InImage = AddInput(HostID("Input", true), HostID(link_id::kInput, true),
                        TAG_LinkDataType, ID_Image, TAG_LinkRole, 1, TAG_DONE);
-    OutImage = AddOutput(HostID("Output", true), HostID("Output", true),
+    OutImage = AddOutput(HostID("Output", true), HostID(link_id::kOutput, true),
                          TAG_LinkDataType, ID_Image, TAG_LinkRole, 1, TAG_DONE);
-    InMask = AddInput(HostID("Mask", true), HostID("Mask", true),
+    InMask = AddInput(HostID("Mask", true), HostID(link_id::kMask, true),
                       TAG_LinkDataType, ID_Mask, TAG_LinkRole, 3, TAG_LinkOptional, 0, TAG_DONE);
-    InUseData = AddInput(HostID("Use tracking data", true), HostID("UseData", true),
+    InUseData = AddInput(HostID("Use tracking data", true), HostID(link_id::kUseData, true),
                          TAG_LinkDataType, ID_Number, TAG_Control, ID_CheckboxControl,
                          TAG_NotifyOnChange, 1, TAG_Default, 0.0, TAG_ControlWidth, 1.0, TAG_DONE);
-    InTrackData = AddInput(HostID("Track data", true), HostID("TrackData", true),
+    InTrackData = AddInput(HostID("Track data", true), HostID(link_id::kTrackData, true),
                            TAG_LinkDataType, ID_Point, TAG_Control, ID_OffsetControl,
                            TAG_SecondControl, ID_CrosshairControl, TAG_DONE);
-    InAbout = AddInput(HostID("About", true), HostID("About", true),
+    InAbout = AddInput(HostID("About", true), HostID(link_id::kAbout, true),
                        TAG_Control, ID_ButtonControl, TAG_NotifyOnChange, 1, TAG_DONE);
 }
 

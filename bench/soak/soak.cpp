@@ -10,6 +10,7 @@
 // Prints a summary; exits 1 when a check fails.
 #include "soak_sources.h"
 
+#include <contract/tool_ids.h>
 #include <hostsdk/hostsdk.h>
 #include <hostsdk/module.h>
 
@@ -24,6 +25,8 @@
 #include <string>
 
 namespace {
+
+namespace link_id = taviron::link_id;
 
 constexpr int32_t kWidth = 320;
 constexpr int32_t kHeight = 180;
@@ -59,16 +62,16 @@ struct SoakSources {
 // between two frames.
 void ShuffleControls(Operator& tool, SoakSources& sources, std::mt19937& rng) {
     auto pick = [&rng](int count) { return static_cast<int>(rng() % static_cast<unsigned>(count)); };
-    InputOf(tool, "Frames").SetValue(pick(8) - 1);            // -1 .. 6
-    InputOf(tool, "SampleDirection").SetValue(pick(4));       // the three buttons and none
-    InputOf(tool, "FilterMethod").SetValue(pick(5));
-    for (const char* channel : {"Red", "Green", "Blue", "Alpha"}) {
+    InputOf(tool, link_id::kFrames).SetValue(pick(8) - 1);            // -1 .. 6
+    InputOf(tool, link_id::kSampleDirection).SetValue(pick(4));       // the three buttons and none
+    InputOf(tool, link_id::kFilterMethod).SetValue(pick(5));
+    for (const char* channel : {link_id::kRed, link_id::kGreen, link_id::kBlue, link_id::kAlpha}) {
         InputOf(tool, channel).SetValue(pick(4) == 0 ? 0.0 : 1.0);
     }
-    InputOf(tool, "Threshold").SetValue(pick(3) == 0 ? 0.1 * pick(5) : 0.0);
-    InputOf(tool, "UseData").SetValue(pick(2));
-    InputOf(tool, "Mask").Connect(pick(2) == 0 ? sources.mask : nullptr);
-    InputOf(tool, "TrackData").Connect(pick(3) == 0 ? nullptr : sources.track);
+    InputOf(tool, link_id::kThreshold).SetValue(pick(3) == 0 ? 0.1 * pick(5) : 0.0);
+    InputOf(tool, link_id::kUseData).SetValue(pick(2));
+    InputOf(tool, link_id::kMask).Connect(pick(2) == 0 ? sources.mask : nullptr);
+    InputOf(tool, link_id::kTrackData).Connect(pick(3) == 0 ? nullptr : sources.track);
     sources.clip->SetMissing(pick(kClipFrames), pick(2) == 0);
 }
 
@@ -98,7 +101,7 @@ bool RenderFrame(Operator& tool, Output& output, const ClipSource& clip, double 
 SoakResult Soak(int frameCount, uint32_t seed) {
     SoakResult result;
     const std::unique_ptr<Module> module = Module::Load(TAVIRON_PLUGIN_PATH);
-    Registry* record = ClassRegistry->Find(HostID("Orlemby.Taviron", true));
+    Registry* record = ClassRegistry->Find(HostID(taviron::kToolClassID, true));
     if (record == nullptr) {
         throw std::runtime_error("the module entered no Orlemby.Taviron");
     }
@@ -108,8 +111,8 @@ SoakResult Soak(int frameCount, uint32_t seed) {
     }
     {
         SoakSources sources;
-        InputOf(*tool, "Input").Connect(sources.clip);
-        Output* output = tool->FindOutput(HostID("Output", true));
+        InputOf(*tool, link_id::kInput).Connect(sources.clip);
+        Output* output = tool->FindOutput(HostID(link_id::kOutput, true));
         std::mt19937 rng(seed);
         const int warmUp = frameCount / 4;
         for (int i = 0; i < frameCount; ++i) {
@@ -128,9 +131,9 @@ SoakResult Soak(int frameCount, uint32_t seed) {
             }
         }
         result.endKiB = ResidentKiB();
-        InputOf(*tool, "Input").Connect(nullptr);
-        InputOf(*tool, "Mask").Connect(nullptr);
-        InputOf(*tool, "TrackData").Connect(nullptr);
+        InputOf(*tool, link_id::kInput).Connect(nullptr);
+        InputOf(*tool, link_id::kMask).Connect(nullptr);
+        InputOf(*tool, link_id::kTrackData).Connect(nullptr);
     }
     tool->Recycle();
     return result;

@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "hosting/plugin_session.h"
 
+#include <contract/tool_ids.h>
 #include <hostsdk/message_box.h>
 
 #include <iostream>
@@ -34,8 +35,8 @@ private:
 int RunAbout(const std::string& pluginPath) {
     PluginSession session(pluginPath);
     PrintedMessageBoxes boxes;
-    session.SetControl("About", 1.0);  // pressed
-    session.SetControl("About", 0.0);  // released
+    session.SetControl(taviron::link_id::kAbout, 1.0);  // pressed
+    session.SetControl(taviron::link_id::kAbout, 0.0);  // released
     if (boxes.Shown() == 0) throw InputError("the plug-in showed no About box");
     return 0;
 }

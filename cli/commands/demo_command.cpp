@@ -5,8 +5,9 @@
 #include "io/frame_file_writer.h"
 #include "hosting/plugin_session.h"
 #include "hosting/sources.h"
-#include "hosting/tool_controls.h"
 
+#include <contract/combo_items.h>
+#include <contract/tool_ids.h>
 #include <hostsdk/request.h>
 
 #include <cstdio>
@@ -45,7 +46,7 @@ Ref<Image> SideBySide(const Image& before, const Image& after) {
 Ref<Image> Filter(PluginSession& session, int frame) {
     Request request(&session.Tool(), frame);
     session.Tool().Process(&request);
-    Parameter* value = request.TakeOutputData(&session.OutputWithID("Output"));
+    Parameter* value = request.TakeOutputData(&session.OutputWithID(taviron::link_id::kOutput));
     auto* image = dynamic_cast<Image*>(value);
     if (!image) {
         if (value) value->Recycle();
@@ -63,10 +64,10 @@ int RunDemo(const std::string& pluginPath, const std::string& directory) {
 
     PluginSession session(pluginPath);
     const DemoClip clip = MakeDemoClip(kWidth, kHeight, kFrames);
-    session.InputWithID("Input").Connect(std::make_shared<MemoryClipSource>(clip.frames));
-    session.SetControl("FilterMethod", ItemPosition(session.InputWithID("FilterMethod"), "median", "method"));
-    session.SetControl("SampleDirection", ItemPosition(session.InputWithID("SampleDirection"), "both", "direction"));
-    session.SetControl("Frames", kWindowFrames);
+    session.InputWithID(taviron::link_id::kInput).Connect(std::make_shared<MemoryClipSource>(clip.frames));
+    session.SetControl(taviron::link_id::kFilterMethod, static_cast<double>(taviron::FilterMethod::Median));
+    session.SetControl(taviron::link_id::kSampleDirection, static_cast<double>(taviron::SampleDirection::Both));
+    session.SetControl(taviron::link_id::kFrames, kWindowFrames);
 
     const FrameFormat format = EightBitFormat(kWidth, kHeight, 3);
     double psnrBefore = 0.0;

@@ -17,6 +17,7 @@
 #include "hosting/track_file.h"
 #include "io/write_queue.h"
 
+#include <contract/tool_ids.h>
 #include <hostsdk/request.h>
 
 #include <algorithm>
@@ -137,10 +138,10 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     CheckOutput(output, frames, options.encoding, requestedType, options.depth);
 
     const WindowOffsets window =
-        WindowOf(session.InputWithID("Frames").Value(), session.InputWithID("SampleDirection").Value());
+        WindowOf(session.InputWithID(taviron::link_id::kFrames).Value(), session.InputWithID(taviron::link_id::kSampleDirection).Value());
     RefuseOverwritingInputs(output, frames, input, window, maskPattern, options.track);
     if (!options.track.empty())
-        session.InputWithID("TrackData")
+        session.InputWithID(taviron::link_id::kTrackData)
             .Connect(std::make_shared<TrackSource>(ToolPoints(ReadTrackFile(options.track), options.trackConvention)));
     if (options.dryRun) {
         PrintDryRun({input, output, maskPattern, frames, window, options.skipExisting});
@@ -154,7 +155,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
 
     const auto scratch = std::make_shared<ScratchFolder>(ScratchPath(options.scratch));
     Clip clip(input, FrameRole::Picture, budget, scratch);
-    session.InputWithID("Input").Connect(clip.source);
+    session.InputWithID(taviron::link_id::kInput).Connect(clip.source);
     try {
         if (const auto first = clip.cache->Get(frames.front()))
             CheckRoomForTheWindow(first->Bytes(), window, budget, *scratch);
@@ -164,9 +165,9 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     std::optional<Clip> mask;
     if (maskPattern) {
         mask.emplace(*maskPattern, FrameRole::Mask, budget, scratch);
-        session.InputWithID("Mask").Connect(mask->source);
+        session.InputWithID(taviron::link_id::kMask).Connect(mask->source);
     }
-    Output& result = session.OutputWithID("Output");
+    Output& result = session.OutputWithID(taviron::link_id::kOutput);
 
     // Frames wait for a writer in the file's own type: a finished host image
     // goes before its file is compressed. A frame is filtered only when there

@@ -2,10 +2,10 @@
 
 #include "errors.h"
 
+#include <contract/tool_ids.h>
+
 #include <filesystem>
 #include <vector>
-
-const char* const kToolClassID = "Orlemby.Taviron";
 
 std::string DefaultPluginPath() {
     const std::string program = ModulePathOf(reinterpret_cast<const void*>(&DefaultPluginPath));
@@ -21,19 +21,19 @@ std::unique_ptr<Module> LoadPlugin(const std::string& path) {
 }
 
 Registry& ToolClassOf(const std::string& modulePath) {
-    Registry* found = ClassRegistry ? ClassRegistry->Find(HostID(kToolClassID)) : nullptr;
+    Registry* found = ClassRegistry ? ClassRegistry->Find(HostID(taviron::kToolClassID)) : nullptr;
     if (found) return *found;
     std::string registered;
     for (Registry* record : ClassRegistry ? ClassRegistry->All() : std::vector<Registry*>{})
         registered += std::string(registered.empty() ? "" : ", ") + record->ID().Text();
-    throw InputError(modulePath + " does not register the tool " + kToolClassID +
+    throw InputError(modulePath + " does not register the tool " + taviron::kToolClassID +
                      (registered.empty() ? "; it registers nothing" : "; it registers " + registered));
 }
 
 PluginSession::PluginSession(const std::string& modulePath) : module_(LoadPlugin(modulePath)) {
     class_ = &ToolClassOf(modulePath);
     tool_ = class_->Create(ScriptVal{}, TagList());
-    if (!tool_) throw InputError(modulePath + " gave no instance of " + kToolClassID);
+    if (!tool_) throw InputError(modulePath + " gave no instance of " + taviron::kToolClassID);
 }
 
 PluginSession::~PluginSession() {

@@ -10,9 +10,6 @@
 #include <memory>
 #include <string>
 
-// The class the command line hosts.
-extern const char* const kToolClassID;
-
 // The module beside this program.
 std::string DefaultPluginPath();
 

@@ -4,6 +4,8 @@
 #include "errors.h"
 #include "number_text.h"
 
+#include <contract/tool_ids.h>
+
 #include <hostsdk/tag_list.h>
 
 #include <algorithm>
@@ -33,7 +35,7 @@ void SetChecked(PluginSession& session, const std::string& channels) {
             std::string::npos)
             throw UsageError("--channels takes letters of \"rgba\", not \"" + channels + "\"");
     const std::string lower = Lower(channels);
-    const std::pair<char, const char*> boxes[] = {{'r', "Red"}, {'g', "Green"}, {'b', "Blue"}, {'a', "Alpha"}};
+    const std::pair<char, const char*> boxes[] = {{'r', taviron::link_id::kRed}, {'g', taviron::link_id::kGreen}, {'b', taviron::link_id::kBlue}, {'a', taviron::link_id::kAlpha}};
     for (const auto& [letter, id] : boxes) session.SetControl(id, lower.find(letter) != std::string::npos ? 1.0 : 0.0);
 }
 
@@ -112,29 +114,29 @@ double ItemPosition(const Input& input, const std::string& word, const std::stri
 
 void ApplyControls(PluginSession& session, const RenderOptions& options) {
     if (options.frames) {
-        CheckControlValue(session.InputWithID("Frames"), *options.frames, "--frames", std::to_string(*options.frames));
-        session.SetControl("Frames", *options.frames);
+        CheckControlValue(session.InputWithID(taviron::link_id::kFrames), *options.frames, "--frames", std::to_string(*options.frames));
+        session.SetControl(taviron::link_id::kFrames, *options.frames);
     }
     if (options.direction)
-        session.SetControl("SampleDirection",
-                           ItemPosition(session.InputWithID("SampleDirection"), *options.direction, "--direction"));
+        session.SetControl(taviron::link_id::kSampleDirection,
+                           ItemPosition(session.InputWithID(taviron::link_id::kSampleDirection), *options.direction, "--direction"));
     if (options.method)
-        session.SetControl("FilterMethod", ItemPosition(session.InputWithID("FilterMethod"), *options.method, "--method"));
+        session.SetControl(taviron::link_id::kFilterMethod, ItemPosition(session.InputWithID(taviron::link_id::kFilterMethod), *options.method, "--method"));
     if (options.threshold) {
-        CheckControlValue(session.InputWithID("Threshold"), *options.threshold, "--threshold",
+        CheckControlValue(session.InputWithID(taviron::link_id::kThreshold), *options.threshold, "--threshold",
                           NumberText(*options.threshold));
-        session.SetControl("Threshold", *options.threshold);
+        session.SetControl(taviron::link_id::kThreshold, *options.threshold);
     }
     if (options.channels) SetChecked(session, *options.channels);
-    if (!options.track.empty()) session.SetControl("UseData", 1.0);
+    if (!options.track.empty()) session.SetControl(taviron::link_id::kUseData, 1.0);
     for (const std::string& setting : options.settings) ApplySetting(session, setting);
 }
 
 void RequireWindow(const PluginSession& session, const RenderOptions& options) {
     if (options.frames) return;
     for (const std::string& setting : options.settings)
-        if (setting.rfind("Frames=", 0) == 0) return;
-    const Input& frames = session.InputWithID("Frames");
+        if (setting.rfind(std::string(taviron::link_id::kFrames) + "=", 0) == 0) return;
+    const Input& frames = session.InputWithID(taviron::link_id::kFrames);
     throw UsageError("render needs --frames N, the frames sampled on each side of the current one (1 to " +
                      NumberText(frames.Tags().GetDouble(TAG_RangeMax, 0.0)) + "); the tool starts at " +
                      NumberText(frames.Value()) + ", which copies the input unchanged (--frames 0 asks for that)");

@@ -20,9 +20,6 @@ namespace taviron {
 namespace simd {
 namespace {
 
-// Mirrors FilterMethod; this header leaves the scalar filter code out.
-enum : int32_t { kMedian = 0, kAverage = 1, kMax = 2, kMin = 3, kRandom = 4 };
-
 // The samples of one channel: frameCount spans of the tile.
 using ChannelSamples = const float* const*;
 
@@ -224,7 +221,7 @@ NetworkChannel<V> NetworkFor(size_t frames, std::integer_sequence<int, Frames...
 template <class V>
 void OrderedChannel(const TileJob& job, int channel) {
     const size_t frames = job.frameCount;
-    if (job.method == kMedian && !job.medianBySearch && frames <= V::kLargestMedianNetwork) {
+    if (job.method == FilterMethod::Median && !job.medianBySearch && frames <= V::kLargestMedianNetwork) {
         NetworkFor<V>(frames, std::make_integer_sequence<int, V::kLargestMedianNetwork>{})(job, channel);
         return;
     }
@@ -232,13 +229,13 @@ void OrderedChannel(const TileJob& job, int channel) {
     for (int32_t column = 0; column < job.paddedColumns; column += V::kLanes) {
         typename V::F result;
         switch (job.method) {
-        case kMax:
+        case FilterMethod::Max:
             result = Extreme<V, true>(samples, frames, column);
             break;
-        case kMin:
+        case FilterMethod::Min:
             result = Extreme<V, false>(samples, frames, column);
             break;
-        case kAverage:
+        case FilterMethod::Average:
             result = Average<V>(samples, frames, column);
             break;
         default:
@@ -274,7 +271,7 @@ void RandomTile(const TileJob& job) {
 
 template <class V>
 void FilterTile(const TileJob& job) {
-    if (job.method == kRandom) {
+    if (job.method == FilterMethod::Random) {
         RandomTile<V>(job);
         return;
     }

@@ -1,10 +1,13 @@
 #include "plugin_reference.h"
 
+#include <contract/tool_ids.h>
 #include <hostsdk/request.h>
 
 #include <cmath>
 
 namespace {
+
+namespace link_id = taviron::link_id;
 
 class MapSource : public Source {
 public:
@@ -76,15 +79,15 @@ Picture PluginReference::Render(const ReferenceRender& render, int frame) {
     Operator* tool = CreateTool();
     std::map<int, Parameter*> frames;
     for (const auto& [number, path] : render.frameFiles) frames[number] = HostImageOf(path, false);
-    InputOf(tool, "Input")->Connect(std::make_shared<MapSource>(frames));
+    InputOf(tool, link_id::kInput)->Connect(std::make_shared<MapSource>(frames));
     if (!render.maskFile.empty()) {
         std::map<int, Parameter*> masks{{frame, HostImageOf(render.maskFile, true)}};
-        InputOf(tool, "Mask")->Connect(std::make_shared<MapSource>(masks));
+        InputOf(tool, link_id::kMask)->Connect(std::make_shared<MapSource>(masks));
     }
     if (!render.track.empty()) {
         std::map<int, Parameter*> points;
         for (const auto& [number, point] : render.track) points[number] = new Point(point.first, point.second);
-        InputOf(tool, "TrackData")->Connect(std::make_shared<MapSource>(points));
+        InputOf(tool, link_id::kTrackData)->Connect(std::make_shared<MapSource>(points));
     }
     for (const auto& [id, value] : render.controls) tool->SetInputValue(InputOf(tool, id.c_str()), value, 0.0);
 

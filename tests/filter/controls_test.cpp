@@ -12,6 +12,12 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+// Positions of the Sample Direction items.
+constexpr int32_t kBackward = 0;
+constexpr int32_t kBoth = 1;
+constexpr int32_t kForward = 2;
+
+int32_t MethodNumber(double value) { return static_cast<int32_t>(taviron::MethodNumber(value)); }
 
 TEST(FilterControls, CheckboxIsOnAtExactlyOne) {
     EXPECT_TRUE(taviron::CheckboxOn(1.0));
@@ -40,13 +46,13 @@ TEST(FilterControls, UnrepresentableIntegersAreMended) {
 }
 
 TEST(FilterControls, MethodIsRoundedToFloatBeforeTruncation) {
-    EXPECT_EQ(taviron::MethodNumber(3.9999999), 4);
-    EXPECT_EQ(taviron::MethodNumber(3.999), 3);
-    EXPECT_EQ(taviron::MethodNumber(2.7), 2);
-    EXPECT_EQ(taviron::MethodNumber(-0.5), 0);
-    EXPECT_EQ(taviron::MethodNumber(kNaN), 0);
-    EXPECT_EQ(taviron::MethodNumber(1e40), kMax);  // beyond float: +inf
-    EXPECT_EQ(taviron::MethodNumber(-1e40), kMin);
+    EXPECT_EQ(MethodNumber(3.9999999), 4);
+    EXPECT_EQ(MethodNumber(3.999), 3);
+    EXPECT_EQ(MethodNumber(2.7), 2);
+    EXPECT_EQ(MethodNumber(-0.5), 0);
+    EXPECT_EQ(MethodNumber(kNaN), 0);
+    EXPECT_EQ(MethodNumber(1e40), kMax);  // beyond float: +inf
+    EXPECT_EQ(MethodNumber(-1e40), kMin);
 }
 
 void ExpectOffsets(int32_t frames, int32_t direction, int64_t first, int64_t last) {
@@ -56,9 +62,9 @@ void ExpectOffsets(int32_t frames, int32_t direction, int64_t first, int64_t las
 }
 
 TEST(WindowOffsets, ByDirection) {
-    ExpectOffsets(3, taviron::SAMPLE_BACKWARD, -3, 0);
-    ExpectOffsets(3, taviron::SAMPLE_BOTH, -3, 3);
-    ExpectOffsets(3, taviron::SAMPLE_FOREWARD, 0, 3);
+    ExpectOffsets(3, kBackward, -3, 0);
+    ExpectOffsets(3, kBoth, -3, 3);
+    ExpectOffsets(3, kForward, 0, 3);
     ExpectOffsets(3, 3, 0, 0);
     ExpectOffsets(3, -1, 0, 0);
 }
@@ -72,9 +78,9 @@ TEST(WindowOffsets, NegativeFramesGiveNoOffsetsButOtherDirectionsOffsetZero) {
 }
 
 TEST(WindowOffsets, ExtremeFramesDoNotOverflow) {
-    ExpectOffsets(kMax, taviron::SAMPLE_BOTH, -int64_t{kMax}, kMax);
-    ExpectOffsets(kMin, taviron::SAMPLE_BOTH, -int64_t{kMin}, kMin);
-    ExpectOffsets(kMin, taviron::SAMPLE_BACKWARD, -int64_t{kMin}, 0);
+    ExpectOffsets(kMax, kBoth, -int64_t{kMax}, kMax);
+    ExpectOffsets(kMin, kBoth, -int64_t{kMin}, kMin);
+    ExpectOffsets(kMin, kBackward, -int64_t{kMin}, 0);
 }
 
 }  // namespace

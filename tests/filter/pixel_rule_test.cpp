@@ -17,12 +17,13 @@
 
 namespace {
 
+using taviron::FilterMethod;
 using taviron::RowControls;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-RowControls AllChannels(int32_t method) {
+RowControls AllChannels(FilterMethod method) {
     RowControls controls;
     for (bool& on : controls.channelOn) {
         on = true;
@@ -99,7 +100,7 @@ RowScene RedFrames(const std::vector<float>& reds, float sourceRed = 0.0f) {
     return scene;
 }
 
-float RedOf(std::vector<float> reds, int32_t method) {
+float RedOf(std::vector<float> reds, FilterMethod method) {
     return RedFrames(reds).RunPixel(AllChannels(method)).R;
 }
 
@@ -111,32 +112,32 @@ class FilterPixelWindow : public OnEachKernelPath {};
 
 TEST_P(FilterPixelMethods, MaxMinAverageAndMedianOfThree) {
     const std::vector<float> reds = {0.2f, 0.9f, 0.5f};
-    EXPECT_EQ(RedOf(reds, taviron::METHOD_MAX), 0.9f);
-    EXPECT_EQ(RedOf(reds, taviron::METHOD_MIN), 0.2f);
-    EXPECT_EQ(RedOf(reds, taviron::METHOD_MEDIAN), 0.5f);
+    EXPECT_EQ(RedOf(reds, FilterMethod::Max), 0.9f);
+    EXPECT_EQ(RedOf(reds, FilterMethod::Min), 0.2f);
+    EXPECT_EQ(RedOf(reds, FilterMethod::Median), 0.5f);
     const float sum = (0.2f + 0.9f) + 0.5f;
-    EXPECT_EQ(Bits(RedOf(reds, taviron::METHOD_AVERAGE)), Bits(sum / 3.0f));
+    EXPECT_EQ(Bits(RedOf(reds, FilterMethod::Average)), Bits(sum / 3.0f));
 }
 
 TEST_P(FilterPixelMethods, MedianOfAnEvenWindowIsTheUpperMiddle) {
-    EXPECT_EQ(RedOf({0.7f, 0.3f}, taviron::METHOD_MEDIAN), 0.7f);
-    EXPECT_EQ(RedOf({4.0f, 1.0f, 3.0f, 2.0f}, taviron::METHOD_MEDIAN), 3.0f);
-    EXPECT_EQ(RedOf({5.0f, 1.0f, 4.0f, 2.0f, 3.0f}, taviron::METHOD_MEDIAN), 3.0f);
+    EXPECT_EQ(RedOf({0.7f, 0.3f}, FilterMethod::Median), 0.7f);
+    EXPECT_EQ(RedOf({4.0f, 1.0f, 3.0f, 2.0f}, FilterMethod::Median), 3.0f);
+    EXPECT_EQ(RedOf({5.0f, 1.0f, 4.0f, 2.0f, 3.0f}, FilterMethod::Median), 3.0f);
 }
 
 TEST_P(FilterPixelMethods, NaNAndSignedZerosFollowTotalOrder) {
     const float negativeNaN = FromBits(0xffc00000u);
     const std::vector<float> reds = {kNaN, 1.0f, negativeNaN, -kInf, kInf};
-    EXPECT_EQ(Bits(RedOf(reds, taviron::METHOD_MIN)), 0xffc00000u);
-    EXPECT_EQ(Bits(RedOf(reds, taviron::METHOD_MAX)), Bits(kNaN));
-    EXPECT_EQ(RedOf(reds, taviron::METHOD_MEDIAN), 1.0f);
-    EXPECT_EQ(Bits(RedOf({0.0f, -0.0f}, taviron::METHOD_MIN)), 0x80000000u);
-    EXPECT_EQ(Bits(RedOf({-0.0f, 0.0f}, taviron::METHOD_MAX)), 0u);
+    EXPECT_EQ(Bits(RedOf(reds, FilterMethod::Min)), 0xffc00000u);
+    EXPECT_EQ(Bits(RedOf(reds, FilterMethod::Max)), Bits(kNaN));
+    EXPECT_EQ(RedOf(reds, FilterMethod::Median), 1.0f);
+    EXPECT_EQ(Bits(RedOf({0.0f, -0.0f}, FilterMethod::Min)), 0x80000000u);
+    EXPECT_EQ(Bits(RedOf({-0.0f, 0.0f}, FilterMethod::Max)), 0u);
 }
 
 TEST_P(FilterPixelMethods, AverageOverNaNIsTheOneQuietNaN) {
-    EXPECT_EQ(Bits(RedOf({FromBits(0xfff00001u), 1.0f, FromBits(0x7fc00123u)}, taviron::METHOD_AVERAGE)), 0x7fc00000u);
-    EXPECT_EQ(Bits(RedOf({kInf, -kInf}, taviron::METHOD_AVERAGE)), 0x7fc00000u);
+    EXPECT_EQ(Bits(RedOf({FromBits(0xfff00001u), 1.0f, FromBits(0x7fc00123u)}, FilterMethod::Average)), 0x7fc00000u);
+    EXPECT_EQ(Bits(RedOf({kInf, -kInf}, FilterMethod::Average)), 0x7fc00000u);
 }
 
 TEST_P(FilterPixelMethods, EachChannelIsOrderedByItself) {
@@ -144,7 +145,7 @@ TEST_P(FilterPixelMethods, EachChannelIsOrderedByItself) {
     scene.AddFrame(Pixel(1, 0, 3, 0));
     scene.AddFrame(Pixel(2, 0, 1, 0));
     scene.AddFrame(Pixel(3, 0, 2, 0));
-    const FltPixel out = scene.RunPixel(AllChannels(taviron::METHOD_MEDIAN));
+    const FltPixel out = scene.RunPixel(AllChannels(FilterMethod::Median));
     EXPECT_EQ(out.B, 2.0f);  // from the second frame
     EXPECT_EQ(out.R, 2.0f);  // from the third
 }
@@ -152,7 +153,7 @@ TEST_P(FilterPixelMethods, EachChannelIsOrderedByItself) {
 TEST_P(FilterPixelMethods, DisabledChannelsAndDepthKeepTheSource) {
     RowScene scene(2, 2, Pixel(0.1f, 0.2f, 0.3f, 0.4f, 7.0f));
     scene.AddFrame(Pixel(5, 5, 5, 5, 9));
-    RowControls controls = AllChannels(taviron::METHOD_AVERAGE);
+    RowControls controls = AllChannels(FilterMethod::Average);
     controls.channelOn[CHAN_GREEN] = false;
     controls.channelOn[CHAN_ALPHA] = false;
     const FltPixel out = scene.RunPixel(controls, 1, 1);
@@ -160,7 +161,7 @@ TEST_P(FilterPixelMethods, DisabledChannelsAndDepthKeepTheSource) {
 }
 
 TEST_P(FilterPixelThreshold, RestoresOnlyChangesStrictlyBelowIt) {
-    RowControls controls = AllChannels(taviron::METHOD_MEDIAN);
+    RowControls controls = AllChannels(FilterMethod::Median);
     controls.threshold = 0.25;
     EXPECT_EQ(RedFrames({0.75f}, 0.5f).RunPixel(controls).R, 0.75f);
     EXPECT_EQ(RedFrames({0.625f}, 0.5f).RunPixel(controls).R, 0.5f);
@@ -171,8 +172,8 @@ TEST_P(FilterPixelThreshold, RestoresOnlyChangesStrictlyBelowIt) {
 // Three equal frames, so that every method, Random too, yields the frame:
 // blue, green, red and alpha change by 0.125, 0.5, 0.375 and 0.0625.
 TEST_P(FilterPixelThreshold, ThresholdMaskAndChannelsApplyToEveryMethod) {
-    for (int32_t method : {taviron::METHOD_MEDIAN, taviron::METHOD_AVERAGE, taviron::METHOD_MAX,
-                           taviron::METHOD_MIN, taviron::METHOD_RANDOM}) {
+    for (FilterMethod method : {FilterMethod::Median, FilterMethod::Average, FilterMethod::Max,
+                           FilterMethod::Min, FilterMethod::Random}) {
         RowScene scene(3, 1, Pixel(0.5f, 0.5f, 0.5f, 0.5f, 9.0f));
         for (int j = 0; j < 3; ++j) {
             scene.AddFrame(Pixel(0.625f, 1.0f, 0.875f, 0.5625f, 1.0f));
@@ -187,11 +188,11 @@ TEST_P(FilterPixelThreshold, ThresholdMaskAndChannelsApplyToEveryMethod) {
             FltPixel out;
             output.GetPixel(x, 0, out);
             EXPECT_TRUE(SameBits(out, Pixel(0.5f, 0.5f, 0.875f, 0.5f, 9.0f)))
-                << "method " << method << ", column " << x << ": " << Describe(out);
+                << "method " << static_cast<int>(method) << ", column " << x << ": " << Describe(out);
         }
         FltPixel masked;
         output.GetPixel(1, 0, masked);
-        EXPECT_TRUE(SameBits(masked, Pixel(0.5f, 0.5f, 0.5f, 0.5f, 9.0f))) << "method " << method;
+        EXPECT_TRUE(SameBits(masked, Pixel(0.5f, 0.5f, 0.5f, 0.5f, 9.0f))) << "method " << static_cast<int>(method);
     }
 }
 
@@ -201,7 +202,7 @@ TEST_P(FilterPixelMask, MaskWithoutPixelsFiltersEverywhere) {
     for (auto [width, height] : {std::pair{0, 0}, std::pair{0, 3}, std::pair{4, 0}}) {
         RowScene scene = RedFrames({0.9f}, 0.1f);
         scene.SetMaskOfSize(width, height, Pixel(0, 0, 0, 0));
-        EXPECT_EQ(scene.RunPixel(AllChannels(taviron::METHOD_MAX)).R, 0.9f) << width << "x" << height;
+        EXPECT_EQ(scene.RunPixel(AllChannels(FilterMethod::Max)).R, 0.9f) << width << "x" << height;
     }
 }
 
@@ -209,12 +210,12 @@ TEST_P(FilterPixelMask, AlphaZeroOrBelowLeavesTheSourceAnyOtherFiltersInFull) {
     for (float alpha : {0.0f, -0.0f, -1.0f}) {
         RowScene scene = RedFrames({0.9f}, 0.1f);
         scene.SetMask(Pixel(1, 1, 1, alpha));
-        EXPECT_EQ(scene.RunPixel(AllChannels(taviron::METHOD_MAX)).R, 0.1f) << alpha;
+        EXPECT_EQ(scene.RunPixel(AllChannels(FilterMethod::Max)).R, 0.1f) << alpha;
     }
     for (float alpha : {FromBits(1u), 0.01f, 1.0f, kNaN}) {
         RowScene scene = RedFrames({0.9f}, 0.1f);
         scene.SetMask(Pixel(0, 0, 0, alpha));
-        EXPECT_EQ(scene.RunPixel(AllChannels(taviron::METHOD_MAX)).R, 0.9f) << alpha;
+        EXPECT_EQ(scene.RunPixel(AllChannels(FilterMethod::Max)).R, 0.9f) << alpha;
     }
 }
 
@@ -230,7 +231,7 @@ protected:
             frame.SetPixel(column, 0, Pixel(0, 0, static_cast<float>(column), 0));
         }
         scene.SetCurrentPoint(currentX, 0.5);
-        RowControls controls = AllChannels(taviron::METHOD_MEDIAN);
+        RowControls controls = AllChannels(FilterMethod::Median);
         controls.useTracking = true;
         return scene.RunPixel(controls, x, 0).R;
     }
@@ -257,7 +258,7 @@ TEST_P(FilterPixelTracking, VerticalDisplacementMovesTheSampleRow) {
             frame.SetPixel(1, row, Pixel(0, 0, static_cast<float>(row), 0));
         }
         scene.SetCurrentPoint(0.5, 0.5);
-        RowControls controls = AllChannels(taviron::METHOD_MEDIAN);
+        RowControls controls = AllChannels(FilterMethod::Median);
         controls.useTracking = true;
         const Image& output = scene.Run(controls);
         const int32_t shift = frameY < 0.5 ? 2 : -2;
@@ -280,7 +281,7 @@ TEST_P(FilterPixelTracking, DisplacementCountsInTheSampledFramesOwnPixels) {
         }
     }
     scene.SetCurrentPoint(0.5, 0.5);
-    RowControls controls = AllChannels(taviron::METHOD_MEDIAN);
+    RowControls controls = AllChannels(FilterMethod::Median);
     controls.useTracking = true;
     const Image& output = scene.Run(controls);
     for (int32_t y = 0; y < 8; ++y) {
@@ -306,7 +307,7 @@ TEST_P(FilterPixelTracking, SamePointInEveryFrameGivesTheUntrackedResult) {
         }
     }
     scene.SetCurrentPoint(0.3, 0.7);
-    RowControls controls = AllChannels(taviron::METHOD_MEDIAN);
+    RowControls controls = AllChannels(FilterMethod::Median);
     std::vector<FltPixel> untracked;
     const Image& plain = scene.Run(controls);
     for (int32_t y = 0; y < kHeight; ++y) {
@@ -340,7 +341,7 @@ TEST_P(FilterPixelTracking, AbsentPointsMeanNoDisplacement) {
         frame.SetPixel(column, 0, Pixel(0, 0, static_cast<float>(column), 0));
     }
     scene.SetCurrentPoint(0.9, 0.0);
-    RowControls controls = AllChannels(taviron::METHOD_MEDIAN);
+    RowControls controls = AllChannels(FilterMethod::Median);
     controls.useTracking = true;
     EXPECT_EQ(scene.RunPixel(controls, 1, 0).R, 1.0f);
 }
@@ -349,12 +350,12 @@ TEST_P(FilterPixelWindow, EmptyWindowAndUnknownMethodsKeepTheSource) {
     const FltPixel source = Pixel(0.1f, kNaN, -0.0f, 3.0f, 2.0f);
     for (int32_t method : {0, 1, 2, 3, 4}) {
         RowScene empty(2, 1, source);
-        EXPECT_TRUE(SameBits(empty.RunPixel(AllChannels(method), 1), source)) << method;
+        EXPECT_TRUE(SameBits(empty.RunPixel(AllChannels(static_cast<FilterMethod>(method)), 1), source)) << method;
     }
     for (int32_t method : {5, -1, std::numeric_limits<int32_t>::max()}) {
         RowScene scene(2, 1, source);
         scene.AddFrame(Pixel(9, 9, 9, 9, 9));
-        EXPECT_TRUE(SameBits(scene.RunPixel(AllChannels(method), 1), source)) << method;
+        EXPECT_TRUE(SameBits(scene.RunPixel(AllChannels(static_cast<FilterMethod>(method)), 1), source)) << method;
     }
 }
 
@@ -370,7 +371,7 @@ protected:
     // Red of frame j at column c is value(rank) with rank a permutation of
     // 0 .. n - 1 that differs per column.
     template <typename Value>
-    static FltPixel RunRanks(int n, int32_t method, Value value, int32_t column) {
+    static FltPixel RunRanks(int n, FilterMethod method, Value value, int32_t column) {
         RowScene scene(kColumns, 1, Pixel(0, 0, -1, 0));
         for (int j = 0; j < n; ++j) {
             Image& frame = scene.AddFrame(Pixel(0, 0, 0, 0));
@@ -387,13 +388,13 @@ TEST_P(FilterPixelWideWindow, MedianMaxAndMinOfPermutations) {
     for (int n : {65, 66, 101, 200, 257}) {
         for (int32_t column : {0, 5, kColumns - 1}) {
             const auto linear = [](int rank) { return static_cast<float>(rank); };
-            EXPECT_EQ(RunRanks(n, taviron::METHOD_MEDIAN, linear, column).R, static_cast<float>(n / 2)) << n;
-            EXPECT_EQ(RunRanks(n, taviron::METHOD_MAX, linear, column).R, static_cast<float>(n - 1)) << n;
-            EXPECT_EQ(RunRanks(n, taviron::METHOD_MIN, linear, column).R, 0.0f) << n;
+            EXPECT_EQ(RunRanks(n, FilterMethod::Median, linear, column).R, static_cast<float>(n / 2)) << n;
+            EXPECT_EQ(RunRanks(n, FilterMethod::Max, linear, column).R, static_cast<float>(n - 1)) << n;
+            EXPECT_EQ(RunRanks(n, FilterMethod::Min, linear, column).R, 0.0f) << n;
             const auto powers = [](int rank) { return std::ldexp(1.0f, rank - 40); };
-            EXPECT_EQ(RunRanks(n, taviron::METHOD_MEDIAN, powers, column).R, std::ldexp(1.0f, n / 2 - 40)) << n;
+            EXPECT_EQ(RunRanks(n, FilterMethod::Median, powers, column).R, std::ldexp(1.0f, n / 2 - 40)) << n;
             const auto negatives = [n](int rank) { return static_cast<float>(rank - n); };
-            EXPECT_EQ(RunRanks(n, taviron::METHOD_MEDIAN, negatives, column).R, static_cast<float>(n / 2 - n)) << n;
+            EXPECT_EQ(RunRanks(n, FilterMethod::Median, negatives, column).R, static_cast<float>(n / 2 - n)) << n;
         }
     }
 }
@@ -403,13 +404,13 @@ TEST_P(FilterPixelWideWindow, MedianAtTheEdgeOfARunOfTies) {
         for (int32_t column : {0, 7}) {
             // Ranks 0 .. n/2 - 1 are 1: the median is the first 2.
             const auto firstOfRun = [n](int rank) { return rank < n / 2 ? 1.0f : 2.0f; };
-            EXPECT_EQ(RunRanks(n, taviron::METHOD_MEDIAN, firstOfRun, column).R, 2.0f) << n;
+            EXPECT_EQ(RunRanks(n, FilterMethod::Median, firstOfRun, column).R, 2.0f) << n;
             // Ranks 0 .. n/2 are 1: the median is the last 1.
             const auto lastOfRun = [n](int rank) { return rank <= n / 2 ? 1.0f : 2.0f; };
-            EXPECT_EQ(RunRanks(n, taviron::METHOD_MEDIAN, lastOfRun, column).R, 1.0f) << n;
+            EXPECT_EQ(RunRanks(n, FilterMethod::Median, lastOfRun, column).R, 1.0f) << n;
             // One value alone between two runs.
             const auto alone = [n](int rank) { return rank < n / 2 ? 0.0f : rank == n / 2 ? 0.5f : 3.0f; };
-            EXPECT_EQ(RunRanks(n, taviron::METHOD_MEDIAN, alone, column).R, 0.5f) << n;
+            EXPECT_EQ(RunRanks(n, FilterMethod::Median, alone, column).R, 0.5f) << n;
         }
     }
 }
@@ -434,7 +435,7 @@ TEST_P(FilterPixelRandom, OneDrawPerFilteredPixelPicksOneFrameForAllChannels) {
     for (int32_t x = 0; x < kWidth; x += 3) {
         mask.SetPixel(x, 0, Pixel(1, 1, 1, 0));  // no draw here
     }
-    RowControls controls = AllChannels(taviron::METHOD_RANDOM);
+    RowControls controls = AllChannels(FilterMethod::Random);
     controls.channelOn[CHAN_GREEN] = false;
 
     std::srand(12345);
@@ -458,7 +459,7 @@ TEST_P(FilterPixelRandom, OneDrawPerFilteredPixelPicksOneFrameForAllChannels) {
 TEST_P(FilterPixelRandom, DrawsEvenWithEveryChannelOff) {
     RowScene scene = NumberedFrames(10, 3);
     RowControls controls;
-    controls.method = taviron::METHOD_RANDOM;
+    controls.method = FilterMethod::Random;
     std::srand(99);
     scene.Run(controls);
     const int afterRow = std::rand();

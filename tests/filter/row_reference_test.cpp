@@ -188,7 +188,7 @@ ImageRef RunRows(const Scene& scene, PixelType outputType) {
     job.controls.channelOn[CHAN_ALPHA] = scene.controls.alpha;
     job.controls.threshold = scene.controls.threshold;
     job.controls.useTracking = scene.controls.useTracking;
-    job.controls.method = scene.controls.method;
+    job.controls.method = static_cast<taviron::FilterMethod>(scene.controls.method);
     for (int32_t y = 0; y < scene.source->Height(); ++y) {
         taviron::FilterRow(job, y);
     }

@@ -2,6 +2,7 @@
 // told of its own change first, and the base operator told last, always.
 #include "plugin_fixture.h"
 
+#include <contract/tool_ids.h>
 #include <hostsdk/message_box.h>
 
 #include <cmath>
@@ -9,6 +10,8 @@
 #include <vector>
 
 namespace {
+
+namespace link_id = taviron::link_id;
 
 struct ShownBox {
     std::string text;
@@ -72,7 +75,7 @@ protected:
 
 TEST_F(Notification, PressingAboutShowsTheTextOnceThenReachesTheBase) {
     SKIP_WITHOUT_BOX_RECORD();
-    Change(InputOf(tool, "About"), 1.0);
+    Change(InputOf(tool, link_id::kAbout), 1.0);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, ExpectedAboutText);
     EXPECT_EQ(shown[0].caption, "About this filter");
@@ -82,7 +85,7 @@ TEST_F(Notification, PressingAboutShowsTheTextOnceThenReachesTheBase) {
 
 TEST_F(Notification, AboutShowsFromHalfUpOnly) {
     SKIP_WITHOUT_BOX_RECORD();
-    Input* about = InputOf(tool, "About");
+    Input* about = InputOf(tool, link_id::kAbout);
     Change(about, 0.5);
     EXPECT_EQ(shown.size(), 1u) << "0.5 counts as pressed";
     Change(about, std::nextafter(0.5, 0.0));
@@ -99,7 +102,7 @@ TEST_F(Notification, AboutShowsFromHalfUpOnly) {
 
 TEST_F(Notification, BaseIsToldOfEveryChangeAfterTheBox) {
     SKIP_WITHOUT_BOX_RECORD();
-    Input* about = InputOf(tool, "About");
+    Input* about = InputOf(tool, link_id::kAbout);
     Change(about, 1.0);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_GT(tool->LastChange(), shown[0].stamp) << "the base runs after the box is dismissed";
@@ -110,8 +113,8 @@ TEST_F(Notification, BaseIsToldOfEveryChangeAfterTheBox) {
 
 TEST_F(Notification, NoParameterShowsNothingButReachesTheBase) {
     SKIP_WITHOUT_BOX_RECORD();
-    Input* about = InputOf(tool, "About");
-    Input* mask = InputOf(tool, "Mask");
+    Input* about = InputOf(tool, link_id::kAbout);
+    Input* mask = InputOf(tool, link_id::kMask);
     TagList tags;
     tool->NotifyChanged(about, nullptr, 0.0, &tags);
     EXPECT_TRUE(shown.empty());
@@ -123,7 +126,7 @@ TEST_F(Notification, NoParameterShowsNothingButReachesTheBase) {
 }
 
 TEST_F(Notification, MaskChangeReachesTheMaskFirstAndTheBaseSecondWithTheSameArguments) {
-    Input* mask = InputOf(tool, "Mask");
+    Input* mask = InputOf(tool, link_id::kMask);
     Number number(1.0);
     TagList tags(TAG_Default, 2.0, TAG_DONE);
     tool->NotifyChanged(mask, &number, 37.5, &tags);
@@ -145,7 +148,7 @@ TEST_F(Notification, MaskChangeReachesTheMaskFirstAndTheBaseSecondWithTheSameArg
 }
 
 TEST_F(Notification, BaseGetsTheFourArgumentsOfAnyChangeUnchanged) {
-    Input* frames = InputOf(tool, "Frames");
+    Input* frames = InputOf(tool, link_id::kFrames);
     Number number(4.0);
     TagList tags;
     tool->NotifyChanged(frames, &number, -2.25, &tags);
@@ -155,14 +158,14 @@ TEST_F(Notification, BaseGetsTheFourArgumentsOfAnyChangeUnchanged) {
     EXPECT_EQ(toBase.time, -2.25);
     EXPECT_EQ(toBase.tags, &tags);
 
-    tool->NotifyChanged(InputOf(tool, "Mask"), nullptr, 3.0, nullptr);
+    tool->NotifyChanged(InputOf(tool, link_id::kMask), nullptr, 3.0, nullptr);
     EXPECT_EQ(tool->LastNotification().param, nullptr);
     EXPECT_EQ(tool->LastNotification().time, 3.0);
     EXPECT_EQ(tool->LastNotification().tags, nullptr);
 }
 
 TEST_F(Notification, OtherInputsReachOnlyTheBase) {
-    Input* mask = InputOf(tool, "Mask");
+    Input* mask = InputOf(tool, link_id::kMask);
     for (const char* id : {"Frames", "Red", "FilterMethod", "TrackData", "Input"}) {
         Input* input = InputOf(tool, id);
         const uint64_t before = tool->LastChange();

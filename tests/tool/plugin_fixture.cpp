@@ -1,5 +1,6 @@
 #include "plugin_fixture.h"
 
+#include <contract/tool_ids.h>
 #include <stdexcept>
 
 std::unique_ptr<Module> TavironPlugin::module_;
@@ -10,7 +11,7 @@ std::string TavironModulePath() {
 }
 
 Registry* FindTavironRecord() {
-    return ClassRegistry->Find(HostID("Orlemby.Taviron", true));
+    return ClassRegistry->Find(HostID(taviron::kToolClassID, true));
 }
 
 void TavironPlugin::SetUpTestSuite() {

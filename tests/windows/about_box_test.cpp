@@ -3,6 +3,7 @@
 // then the base NotifyChanged.
 #include "beside_program.h"
 
+#include <contract/tool_ids.h>
 #include <hostsdk/hostsdk.h>
 #include <hostsdk/module.h>
 
@@ -12,11 +13,11 @@ namespace {
 
 TEST(WindowsAboutBox, PressingAboutShowsTheBoxAndReachesTheBase) {
     auto module = Module::Load(BesideProgram("taviron.dll"));
-    Registry* record = ClassRegistry->Find(HostID("Orlemby.Taviron", true));
+    Registry* record = ClassRegistry->Find(HostID(taviron::kToolClassID, true));
     ASSERT_NE(record, nullptr);
     Operator* tool = record->Create(ScriptVal{}, TagList{});
     ASSERT_NE(tool, nullptr);
-    Input* about = tool->FindInput(HostID("About", true));
+    Input* about = tool->FindInput(HostID(taviron::link_id::kAbout, true));
     ASSERT_NE(about, nullptr);
 
     const uint64_t before = tool->LastChange();

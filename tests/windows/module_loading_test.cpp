@@ -4,6 +4,7 @@
 #include "beside_program.h"
 #include "pe_export_directory.h"
 
+#include <contract/tool_ids.h>
 #include <hostsdk/hostsdk.h>
 #include <hostsdk/module.h>
 
@@ -16,7 +17,7 @@ namespace {
 const char* const TavironDll = "taviron.dll";
 
 Registry* TavironRecord() {
-    return ClassRegistry->Find(HostID("Orlemby.Taviron", true));
+    return ClassRegistry->Find(HostID(taviron::kToolClassID, true));
 }
 
 TEST(WindowsModule, LoadLibraryEntersTheToolAndFreeLibraryTakesItOut) {

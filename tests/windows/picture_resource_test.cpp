@@ -3,6 +3,7 @@
 // that very resource.
 #include "beside_program.h"
 
+#include <contract/tool_ids.h>
 #include <hostsdk/hostsdk.h>
 #include <hostsdk/module.h>
 #include <hostsdk/module_resources.h>
@@ -84,7 +85,7 @@ TEST_F(PictureResource, HostHandsOutTheModulesOwnResource) {
     const ResourceBytes resource = Resource(0x0809);
     ASSERT_NE(resource.data, nullptr);
 
-    Registry* record = ClassRegistry->Find(HostID("Orlemby.Taviron", true));
+    Registry* record = ClassRegistry->Find(HostID(taviron::kToolClassID, true));
     ASSERT_NE(record, nullptr);
     const ResourceBytes picture = record->Picture();
     EXPECT_EQ(picture.data, resource.data);
@@ -92,7 +93,7 @@ TEST_F(PictureResource, HostHandsOutTheModulesOwnResource) {
 }
 
 TEST_F(PictureResource, HostFindsNoResourceThatIsNotThere) {
-    Registry* record = ClassRegistry->Find(HostID("Orlemby.Taviron", true));
+    Registry* record = ClassRegistry->Find(HostID(taviron::kToolClassID, true));
     ASSERT_NE(record, nullptr);
     const ResourceBytes missing = FindModuleResource(record, RESOURCE_BITMAP, PictureID + 1);
     EXPECT_EQ(missing.data, nullptr);
