@@ -4,20 +4,6 @@
 
 namespace taviron {
 
-WindowOffsets WindowOffsetsFor(int32_t frames, int32_t direction) {
-    const int64_t n = frames;
-    switch (static_cast<SampleDirection>(direction)) {
-    case SampleDirection::Backward:
-        return {-n, 0};
-    case SampleDirection::Both:
-        return {-n, n};
-    case SampleDirection::Forward:
-        return {0, n};
-    default:
-        return {0, 0};
-    }
-}
-
 void FrameWindow::Gather(Input* imageInput, Input* pointInput, double time, WindowOffsets offsets) {
     for (int64_t k = offsets.first; k <= offsets.last; ++k) {
         const double frameTime = static_cast<double>(k) + time;

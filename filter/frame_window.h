@@ -4,7 +4,7 @@
 
 #include "filter/host_ref.h"
 
-#include <contract/combo_items.h>
+#include <contract/request_window.h>
 
 #include <hostsdk/image.h>
 #include <hostsdk/link.h>
@@ -15,16 +15,6 @@
 #include <vector>
 
 namespace taviron {
-
-// Offsets of the window frames from the request time, both ends included;
-// empty when first > last. Wide enough that no frame count overflows.
-struct WindowOffsets {
-    int64_t first;
-    int64_t last;
-};
-
-// Backward -n..0, Both -n..n, Forward 0..n, any other direction 0 alone.
-WindowOffsets WindowOffsetsFor(int32_t frames, int32_t direction);
 
 // Two parallel lists of equal length: entry i is the image of one window frame
 // (always present) and the track point at its time (may be absent). Each entry

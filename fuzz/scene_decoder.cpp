@@ -1,7 +1,8 @@
 #include "scene_decoder.h"
 
-#include "filter/controls.h"
 #include "filter/frame_window.h"
+
+#include <contract/control_values.h>
 
 #include <cmath>
 #include <cstring>

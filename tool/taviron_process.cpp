@@ -1,10 +1,12 @@
 // Request processing: gathering the frame window and the rows of the output.
 #include "taviron.h"
 
-#include "filter/controls.h"
 #include "filter/frame_window.h"
 #include "filter/host_ref.h"
 #include "filter/row_filter.h"
+
+#include <contract/control_values.h>
+#include <contract/request_window.h>
 
 using taviron::HostRef;
 
@@ -59,8 +61,8 @@ FltPixel OpaqueWhite() {
 }  // namespace
 
 void Taviron::Process(Request* req) {
-    const int32_t frames = taviron::TruncateToInt32(req->GetInputData(InFrames, 0)->Value);
-    const int32_t direction = taviron::TruncateToInt32(req->GetInputData(InSampleDirection, 0)->Value);
+    const taviron::RequestWindow window =
+        taviron::RequestWindowOf(req->GetInputData(InFrames, 0)->Value, req->GetInputData(InSampleDirection, 0)->Value);
     const double time = req->Time();
 
     RequestState state;
@@ -80,7 +82,7 @@ void Taviron::Process(Request* req) {
     }
     MaskImg = state.mask.get();
 
-    if (frames == 0 || !state.source) {
+    if (window.PassesThrough() || !state.source) {
         // The request takes the source itself; the rest goes back.
         req->SetOutputData(OutImage, state.source.release());
         state.output.reset();
@@ -94,7 +96,7 @@ void Taviron::Process(Request* req) {
         return;
     }
 
-    state.window.Gather(InImage, InTrackData, time, taviron::WindowOffsetsFor(frames, direction));
+    state.window.Gather(InImage, InTrackData, time, window.gathered);
     req->SetOperatorData(&state);
     DoMultiProcess(req, SourceImg->Height());
     req->SetOutputData(OutImage, state.output.release());

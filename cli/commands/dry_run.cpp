@@ -1,6 +1,7 @@
 #include "commands/dry_run.h"
 
 #include "io/complete_output.h"
+#include "commands/frames_read.h"
 #include "frame_ranges.h"
 
 #include <cstdio>
@@ -37,14 +38,13 @@ void PrintDryRun(const DryRunPlan& plan) {
             continue;
         }
         written.insert(frame);
-        for (long long k = plan.window.first; k <= plan.window.last; ++k) {
-            const long long neighbour = frame + k;
-            if (neighbour < INT32_MIN || neighbour > INT32_MAX) continue;
+        const FrameSpan span = InputFramesOf(frame, plan.window);
+        for (int64_t neighbour = span.first; neighbour <= span.last; ++neighbour)
             if (Exists(plan.input.PathOf(static_cast<int>(neighbour)))) read.insert(static_cast<int>(neighbour));
-        }
     }
     std::printf("dry run: no frame is decoded or written\n");
-    std::printf("window: frames %+d to %+d around each frame\n", plan.window.first, plan.window.last);
+    std::printf("window: frames %+lld to %+lld around each frame\n", static_cast<long long>(plan.window.first),
+                static_cast<long long>(plan.window.last));
     if (plan.input.IsSequence()) PrintFrames("read", plan.input.Text(), read);
     else if (!read.empty()) std::printf("read %s\n", plan.input.Text().c_str());
     if (plan.mask && !written.empty()) {

@@ -13,7 +13,7 @@ struct DryRunPlan {
     const FramePattern& output;
     const std::optional<FramePattern>& mask;
     const std::vector<int>& frames;
-    WindowOffsets window;
+    taviron::WindowOffsets window;  // the offsets each request reads
     bool skipExisting = false;
 };
 

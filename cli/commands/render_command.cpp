@@ -2,6 +2,7 @@
 
 #include "io/complete_output.h"
 #include "commands/dry_run.h"
+#include "commands/frames_read.h"
 #include "errors.h"
 #include "commands/output_checks.h"
 #include "hosting/plugin_session.h"
@@ -85,7 +86,7 @@ std::string ScratchPath(const std::string& option) {
 // Refuses a render whose window fits neither the memory budget nor the
 // scratch folder, before anything is written. `frameBytes` is one decoded
 // frame; the window is held with the next window's new frame beside it.
-void CheckRoomForTheWindow(size_t frameBytes, WindowOffsets window, size_t budget, const ScratchFolder& scratch) {
+void CheckRoomForTheWindow(size_t frameBytes, taviron::WindowOffsets window, size_t budget, const ScratchFolder& scratch) {
     if (frameBytes == 0) return;
     const size_t held = static_cast<size_t>(window.last - window.first + 1) + 1;
     const size_t inMemory = std::min(held, budget / frameBytes);
@@ -137,8 +138,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
                          " frames; mark the frame number with # or %04d");
     CheckOutput(output, frames, options.encoding, requestedType, options.depth);
 
-    const WindowOffsets window =
-        WindowOf(session.InputWithID(taviron::link_id::kFrames).Value(), session.InputWithID(taviron::link_id::kSampleDirection).Value());
+    const taviron::WindowOffsets window = ReadOffsetsOf(session);
     RefuseOverwritingInputs(output, frames, input, window, maskPattern, options.track);
     if (!options.track.empty())
         session.InputWithID(taviron::link_id::kTrackData)
@@ -197,8 +197,12 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
         try {
             const bool hasNext = i + 1 < frames.size();
             const int next = hasNext ? frames[i + 1] : frame;
-            clip.cache->Hold(frame + window.first, frame + window.last);
-            if (hasNext) clip.cache->Prefetch(next + window.first, next + window.last);
+            const FrameSpan held = InputFramesOf(frame, window);
+            clip.cache->Hold(held.first, held.last);
+            if (hasNext) {
+                const FrameSpan ahead = InputFramesOf(next, window);
+                clip.cache->Prefetch(ahead.first, ahead.last);
+            }
             const auto current = clip.cache->Get(frame);
             if (!current) {
                 report.Missing(frame, "the input " + input.Text(), input.PathOf(frame));

@@ -1,5 +1,6 @@
 #include "commands/render_plan.h"
 
+#include "commands/frames_read.h"
 #include "errors.h"
 #include "io/file_identity.h"
 #include "number_text.h"
@@ -11,26 +12,6 @@
 #include <cmath>
 #include <limits>
 #include <set>
-
-namespace {
-
-// Frames and directions beyond any real clip, kept clear of overflow.
-int TruncatedToInt(double value) {
-    if (!(std::fabs(value) < 1e6)) return value > 0 ? 1000000 : -1000000;
-    return static_cast<int>(value);
-}
-
-}  // namespace
-
-WindowOffsets WindowOf(double framesValue, double directionValue) {
-    const int n = TruncatedToInt(framesValue);
-    const int direction = TruncatedToInt(directionValue);
-    WindowOffsets window;
-    if (n <= 0) return window;  // the tool passes the frame through or gathers nothing
-    if (direction == 0 || direction == 1) window.first = -n;
-    if (direction == 1 || direction == 2) window.last = n;
-    return window;
-}
 
 std::vector<int> ParseRange(const std::string& text) {
     const auto usage = [&] { return UsageError("--range takes FIRST-LAST (e.g. 1001-1100), not \"" + text + "\""); };
@@ -86,22 +67,19 @@ size_t CacheBudgetBytes(std::optional<double> megabytes) {
 }
 
 void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>& frames, const FramePattern& input,
-                             WindowOffsets window, const std::optional<FramePattern>& mask,
+                             taviron::WindowOffsets read, const std::optional<FramePattern>& mask,
                              const std::string& trackFile) {
-    std::set<FileIdentity> read;
-    if (!trackFile.empty()) read.insert(IdentityOf(trackFile));
-    if (!input.IsSequence()) read.insert(IdentityOf(input.PathOf(0)));
-    if (mask && !mask->IsSequence()) read.insert(IdentityOf(mask->PathOf(0)));
-    std::set<int> inputFrames;
-    for (int frame : frames) {
-        for (int k = window.first; k <= window.last; ++k) inputFrames.insert(frame + k);
-        if (mask && mask->IsSequence()) read.insert(IdentityOf(mask->PathOf(frame)));
-    }
+    std::set<FileIdentity> readFiles;
+    if (!trackFile.empty()) readFiles.insert(IdentityOf(trackFile));
+    if (!input.IsSequence()) readFiles.insert(IdentityOf(input.PathOf(0)));
+    if (mask && !mask->IsSequence()) readFiles.insert(IdentityOf(mask->PathOf(0)));
+    for (int frame : frames)
+        if (mask && mask->IsSequence()) readFiles.insert(IdentityOf(mask->PathOf(frame)));
     if (input.IsSequence())
-        for (int frame : inputFrames) read.insert(IdentityOf(input.PathOf(frame)));
+        for (int frame : InputFramesRead(frames, read)) readFiles.insert(IdentityOf(input.PathOf(frame)));
     for (int frame : frames) {
         const std::string path = output.PathOf(frame);
-        if (read.count(IdentityOf(path)))
+        if (readFiles.count(IdentityOf(path)))
             throw UsageError("the output " + path + " is a file the render reads; choose another output name");
     }
 }

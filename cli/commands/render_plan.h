@@ -5,21 +5,13 @@
 #include "io/frame_pattern.h"
 #include "commands/render_options.h"
 
+#include <contract/request_window.h>
 #include <hostsdk/operator.h>
 
 #include <OpenImageIO/typedesc.h>
 
 #include <optional>
 #include <vector>
-
-// Offsets of the frames the tool gathers around the current one, from the
-// tool's Frames and Sample Direction values.
-struct WindowOffsets {
-    int first = 0;
-    int last = 0;
-};
-
-WindowOffsets WindowOf(double framesValue, double directionValue);
 
 // "A-B" or "A"; throws a usage error.
 std::vector<int> ParseRange(const std::string& text);
@@ -30,7 +22,7 @@ OIIO::TypeDesc ParseDepth(const std::string& text);
 size_t CacheBudgetBytes(std::optional<double> megabytes);
 
 // Throws a usage error when an output file of `frames` would be one of the
-// files the render reads.
+// files the render reads; `read` is the offsets each request reads.
 void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>& frames, const FramePattern& input,
-                             WindowOffsets window, const std::optional<FramePattern>& mask,
+                             taviron::WindowOffsets read, const std::optional<FramePattern>& mask,
                              const std::string& trackFile);

@@ -1,4 +1,5 @@
-// Conversions of control values (each a double) to what the filter uses.
+// Conversions of control values (each a double, as a request holds it) to
+// what the tool works with.
 #pragma once
 
 #include <contract/combo_items.h>
@@ -16,7 +17,7 @@ int32_t TruncateToInt32(double value);
 
 // The filter method: the value rounded to single precision first, then
 // truncated as above (3.9999999 rounds to 4.0f and so gives 4). The number
-// may name no method (see IsFilterMethod).
+// may name no method (the filter leaves the source alone then).
 FilterMethod MethodNumber(double value);
 
 }  // namespace taviron

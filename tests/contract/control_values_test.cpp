@@ -1,6 +1,7 @@
-// Conversions of control values and the offsets of the frame window.
-#include "filter/controls.h"
-#include "filter/frame_window.h"
+// Conversions of control values, the offsets of the frame window and the
+// frames a request reads.
+#include <contract/control_values.h>
+#include <contract/request_window.h>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,33 @@ TEST(WindowOffsets, ExtremeFramesDoNotOverflow) {
     ExpectOffsets(kMax, kBoth, -int64_t{kMax}, kMax);
     ExpectOffsets(kMin, kBoth, -int64_t{kMin}, kMin);
     ExpectOffsets(kMin, kBackward, -int64_t{kMin}, 0);
+}
+
+void ExpectRead(double frames, double direction, int64_t first, int64_t last) {
+    const taviron::RequestWindow window = taviron::RequestWindowOf(frames, direction);
+    EXPECT_EQ(window.read.first, first) << frames << " frames, direction " << direction;
+    EXPECT_EQ(window.read.last, last) << frames << " frames, direction " << direction;
+}
+
+TEST(RequestWindow, ReadsItsOwnFrameAndEveryGatheredOne) {
+    ExpectRead(3, kBackward, -3, 0);
+    ExpectRead(2.9999999, kBoth, -2, 2);
+    ExpectRead(3, kForward + 0.9, 0, 3);
+    ExpectRead(3, kNaN, -3, 0);  // NaN truncates to Backward
+    ExpectRead(3, 7, 0, 0);
+    ExpectRead(kInf, -1, 0, 0);
+}
+
+TEST(RequestWindow, WithoutAWindowOnlyTheOwnFrameIsRead) {
+    for (double direction : {0.0, 1.0, 2.0, 5.0}) {
+        EXPECT_TRUE(taviron::RequestWindowOf(0.0, direction).PassesThrough());
+        EXPECT_TRUE(taviron::RequestWindowOf(-0.7, direction).PassesThrough());
+        EXPECT_TRUE(taviron::RequestWindowOf(kNaN, direction).PassesThrough());
+        ExpectRead(0, direction, 0, 0);
+        ExpectRead(-2, direction, 0, 0);  // an empty window: the source alone
+        ExpectRead(-kInf, direction, 0, 0);
+    }
+    EXPECT_FALSE(taviron::RequestWindowOf(-2, kBoth).PassesThrough());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "filter/controls.h"
+#include <contract/control_values.h>
 
 #include <cmath>
 #include <limits>
