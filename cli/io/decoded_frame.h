@@ -10,7 +10,6 @@
 #include <OpenImageIO/imageio.h>
 
 #include <memory>
-#include <vector>
 
 struct FrameFormat {
     OIIO::ImageSpec spec;  // the file's size, channels, pixel type and metadata
@@ -20,9 +19,15 @@ struct FrameFormat {
 struct DecodedFrame {
     Ref<Image> image;
     std::shared_ptr<const FrameFormat> format;
-    // Channels the host image has no plane for, as floats, pixel after pixel;
-    // written back unchanged.
-    std::shared_ptr<const std::vector<float>> extras;
+    // Channels the host image has no plane for, as floats, pixel after pixel
+    // (ExtraCount of the layout per pixel), in memory or in a scratch file;
+    // written back unchanged. Null when there are none.
+    std::shared_ptr<const float> extras;
 
-    size_t Bytes() const { return image->PixelBytes() + (extras ? extras->size() * sizeof(float) : 0); }
+    size_t ExtraBytes() const {
+        if (!extras) return 0;
+        return static_cast<size_t>(format->layout.ExtraCount()) * static_cast<size_t>(image->Width()) *
+               static_cast<size_t>(image->Height()) * sizeof(float);
+    }
+    size_t Bytes() const { return image->PixelBytes() + ExtraBytes(); }
 };

@@ -62,7 +62,7 @@ OIIO::ImageSpec OutputSpec(const FrameFormat& format, const std::vector<int>& ch
 
 // The file's channels of row `y`, interleaved as floats into `interleaved`.
 void InterleaveRow(const Image& image, const FrameFormat& format, const std::vector<int>& channels,
-                   const std::vector<float>* extras, int32_t y, std::vector<float>& row, float* interleaved) {
+                   const float* extras, int32_t y, std::vector<float>& row, float* interleaved) {
     const size_t width = static_cast<size_t>(image.Width());
     const size_t count = channels.size();
     const size_t extraCount = static_cast<size_t>(format.layout.ExtraCount());
@@ -73,7 +73,7 @@ void InterleaveRow(const Image& image, const FrameFormat& format, const std::vec
             const int extra = static_cast<int>(std::count(format.layout.plane.begin(),
                                                           format.layout.plane.begin() + static_cast<long>(fileChannel),
                                                           ChannelLayout::kExtra));
-            const float* in = extras ? extras->data() + static_cast<size_t>(y) * width * extraCount : nullptr;
+            const float* in = extras ? extras + static_cast<size_t>(y) * width * extraCount : nullptr;
             for (size_t x = 0; x < width; ++x)
                 interleaved[x * count + i] = in ? in[x * extraCount + static_cast<size_t>(extra)] : 0.0f;
             continue;
@@ -86,7 +86,7 @@ void InterleaveRow(const Image& image, const FrameFormat& format, const std::vec
 // The whole image in the file's channels and sample type, converted by the
 // library's own rules, a row at a time.
 std::vector<unsigned char> FilePixels(const Image& image, const FrameFormat& format, const std::vector<int>& channels,
-                                      const std::vector<float>* extras, OIIO::TypeDesc type) {
+                                      const float* extras, OIIO::TypeDesc type) {
     const size_t rowSamples = static_cast<size_t>(image.Width()) * channels.size();
     const size_t rowBytes = rowSamples * type.size();
     std::vector<unsigned char> pixels(rowBytes * static_cast<size_t>(image.Height()));
@@ -110,7 +110,7 @@ FrameFormat EightBitFormat(int width, int height, int channels) {
 }
 
 PendingFrameFile::PendingFrameFile(const std::string& path, const Image& image, const FrameFormat& format,
-                                   const std::vector<float>* extras, OIIO::TypeDesc type,
+                                   const float* extras, OIIO::TypeDesc type,
                                    const OutputEncoding& encoding)
     : path_(path), output_(OIIO::ImageOutput::create(path)) {
     if (!output_) throw OutputError("cannot write " + path + ": " + OIIO::geterror());
@@ -161,6 +161,6 @@ std::string PendingFrameFile::WriteUnder(const std::string& temporary) {
 }
 
 void WriteFrameFile(const std::string& path, const Image& image, const FrameFormat& format,
-                    const std::vector<float>* extras, OIIO::TypeDesc type) {
+                    const float* extras, OIIO::TypeDesc type) {
     PendingFrameFile(path, image, format, extras, type).Write();
 }

@@ -24,7 +24,7 @@ public:
     // are the extra channels of the frame the image was made from. Throws an
     // output error naming the file.
     PendingFrameFile(const std::string& path, const Image& image, const FrameFormat& format,
-                     const std::vector<float>* extras, OIIO::TypeDesc type, const OutputEncoding& encoding = {});
+                     const float* extras, OIIO::TypeDesc type, const OutputEncoding& encoding = {});
 
     // Compresses the file under a temporary name and renames it into place.
     // Throws an output error naming the file.
@@ -44,4 +44,4 @@ private:
 
 // Prepares and writes in one go.
 void WriteFrameFile(const std::string& path, const Image& image, const FrameFormat& format,
-                    const std::vector<float>* extras, OIIO::TypeDesc type);
+                    const float* extras, OIIO::TypeDesc type);

@@ -139,7 +139,7 @@ std::shared_ptr<std::vector<float>> AllocateFrame(const std::string& path, const
         // where running out of it can still name the file.
         if (pixels > 0) frame.image->RawRow(CHAN_BLUE, 0);
         auto extras = std::make_shared<std::vector<float>>(static_cast<size_t>(layout.ExtraCount()) * pixels);
-        frame.extras = extras;
+        if (!extras->empty()) frame.extras = std::shared_ptr<const float>(extras, extras->data());
         return extras;
     } catch (const std::bad_alloc&) {
         const size_t bytes = pixels * (static_cast<size_t>(layout.hasDepth ? CHANNEL_COUNT : CHAN_ALPHA + 1) *

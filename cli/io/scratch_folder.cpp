@@ -67,8 +67,10 @@ std::string ScratchError(const std::string& folder, int error) {
     return "cannot write to the scratch folder " + folder + ": " + std::strerror(error);
 }
 
-// Every row of the image's planes into the file, in the host's layout.
-void WritePlanes(int fd, const Image& image, const std::string& folder) {
+// Every row of the image's planes into the file, in the host's layout, and
+// after them the extra channels.
+void WritePlanes(int fd, const DecodedFrame& frame, const std::string& folder) {
+    const Image& image = *frame.image;
     const size_t rowBytes = static_cast<size_t>(image.Width()) * BytesPerSample(image.Type());
     const int planes = image.HasDepth() ? CHANNEL_COUNT : CHAN_ALPHA + 1;
     std::vector<unsigned char> chunk;
@@ -90,6 +92,13 @@ void WritePlanes(int fd, const Image& image, const std::string& folder) {
             const auto* row = static_cast<const unsigned char*>(image.RawRow(channel, y));
             chunk.insert(chunk.end(), row, row + rowBytes);
         }
+    }
+    const auto* extras = reinterpret_cast<const unsigned char*>(frame.extras.get());
+    for (size_t done = 0; done < frame.ExtraBytes();) {
+        if (chunk.size() == chunk.capacity()) flush();
+        const size_t piece = std::min(chunk.capacity() - chunk.size(), frame.ExtraBytes() - done);
+        chunk.insert(chunk.end(), extras + done, extras + done + piece);
+        done += piece;
     }
     flush();
 }
@@ -125,16 +134,21 @@ int ScratchFolder::CreateFile() const {
 
 std::shared_ptr<const DecodedFrame> ScratchFolder::Keep(const DecodedFrame& frame) {
     const Image& image = *frame.image;
-    const size_t bytes = image.PixelBytes();
+    const size_t bytes = frame.Bytes();
     const Descriptor file(CreateFile());
-    WritePlanes(file.Get(), image, path_);
+    WritePlanes(file.Get(), frame, path_);
     auto planes = std::make_unique<CountedPlanes>(usage_, bytes, file.Get(), image.HasDepth() ? CHANNEL_COUNT : CHAN_ALPHA + 1,
                                                   image.Height(), static_cast<size_t>(image.Width()) * BytesPerSample(image.Type()));
+    const unsigned char* extras = planes->Planes() + image.PixelBytes();
     auto kept = std::make_shared<DecodedFrame>();
     kept->image = Ref<Image>::Adopt(
         new Image(image.Width(), image.Height(), image.Type(), image.HasDepth(), std::move(planes)));
     kept->format = frame.format;
-    kept->extras = frame.extras;
+    // The extra channels lie in the same file, after the planes; the image
+    // keeps the mapping.
+    if (frame.extras)
+        kept->extras = std::shared_ptr<const float>(std::make_shared<Ref<Image>>(kept->image),
+                                                    reinterpret_cast<const float*>(extras));
     ++framesKept_;
     return kept;
 }

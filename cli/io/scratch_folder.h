@@ -22,9 +22,9 @@ public:
     const std::string& Path() const { return path_; }
     // Bytes free for this program in the folder.
     size_t FreeBytes() const;
-    // The frame with its planes in a scratch file: the same pixels, none of
-    // them in the program's memory. Throws an output error naming the folder
-    // when it cannot be written (a full disk).
+    // The frame with its planes and extra channels in a scratch file: the
+    // same samples, none of them in the program's memory. Throws an output
+    // error naming the folder when it cannot be written (a full disk).
     std::shared_ptr<const DecodedFrame> Keep(const DecodedFrame& frame);
 
     size_t FramesKept() const { return framesKept_.load(); }

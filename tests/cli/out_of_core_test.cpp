@@ -169,6 +169,35 @@ TEST_F(OutOfCore, PeakMemoryStaysWithinTheBudgetAndAFixedOverhead) {
     EXPECT_TRUE(scratch.Files().empty());
 }
 
+// Extra channels (an EXR's AOVs, 6 MB a frame here) go to the scratch folder
+// with the planes: the 41-frame window's 250 MB of them stay out of memory.
+TEST_F(OutOfCore, ExtraChannelsOfFramesInTheScratchFolderStayOutOfMemory) {
+    const std::vector<std::string> channels = {"R", "G", "B", "A", "N.x", "N.y", "N.z", "P.x", "P.y", "P.z"};
+    for (int frame = 1; frame <= 44; ++frame) {
+        Picture picture = SmoothPicture(512, 512, frame);
+        Picture withExtras{512, 512, channels, {}};
+        for (size_t pixel = 0; pixel < picture.samples.size() / 4; ++pixel)
+            for (size_t c = 0; c < channels.size(); ++c)
+                withExtras.samples.push_back(c < 4 ? picture.samples[pixel * 4 + c]
+                                                   : static_cast<float>((pixel * c + frame) % 97) / 96.0f);
+        WritePicture(FrameFile(dir.Path(), "plate", frame, "exr"), withExtras, OIIO::TypeDesc::HALF);
+    }
+    const Ended reference = Wait(Start({"render", "-i", dir / "plate.####.exr", "-o", dir / "small.####.exr",
+                                        "--frames", "1", "--range", "21-24"}));
+    ASSERT_EQ(reference.status, 0);
+    const Ended wide = Wait(Start(LongRender("wide.####.exr")));
+    ASSERT_EQ(wide.status, 0);
+    constexpr long kOverheadKilobytes = 40 * 1024;
+    EXPECT_LT(wide.peakKilobytes, reference.peakKilobytes + 1024 + kOverheadKilobytes)
+        << "3-frame window in memory: " << reference.peakKilobytes << " KB";
+    const Picture written = ReadPicture(FrameFile(dir.Path(), "wide", 22, "exr"));
+    const Picture source = ReadPicture(FrameFile(dir.Path(), "plate", 22, "exr"));
+    ASSERT_EQ(written.channels, source.channels);
+    for (size_t i = 4; i < source.samples.size(); i += channels.size())
+        ASSERT_EQ(0, std::memcmp(&written.samples[i], &source.samples[i], 6 * sizeof(float))) << "pixel " << i / channels.size();
+    EXPECT_TRUE(scratch.Files().empty());
+}
+
 TEST_F(OutOfCore, TheScratchFolderIsLeftEmptyWhenARenderFailsOrIsKilled) {
     WriteSmoothClip(512, 512, 44);
     // A broken frame in the window ends the render with an input error.
