@@ -20,6 +20,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -298,13 +299,30 @@ private:
     std::string reason_;
 };
 
-// The disk fills after a frame or two: the render ends with an output error
-// naming a frame's file, and what is left under output names is complete.
+// Frame numbers of "1-3, 7" as the report writes them.
+std::set<int> FramesOfRanges(const std::string& ranges) {
+    std::set<int> frames;
+    std::istringstream list(ranges);
+    std::string range;
+    while (std::getline(list, range, ',')) {
+        const size_t dash = range.find('-', 1);
+        const int first = std::stoi(range.substr(0, dash));
+        const int last = dash == std::string::npos ? first : std::stoi(range.substr(dash + 1));
+        for (int frame = first; frame <= last; ++frame) frames.insert(frame);
+    }
+    return frames;
+}
+
+// The disk fills after a frame or two, with frames still waiting for a
+// writer: the render ends with an output error naming a frame's file, what is
+// left under output names is complete, and every other frame, those dropped
+// from the queue included, is listed as not written.
 TEST_F(FaultTest, FullDiskIsAnOutputErrorLeavingOnlyCompleteFiles) {
+    constexpr int kFrames = 12;
     for (const char* extension : {"png", "exr", "jpg", "tif"}) {
         SCOPED_TRACE(extension);
         ScratchDirectory plates;
-        for (int frame = 1; frame <= 6; ++frame)
+        for (int frame = 1; frame <= kFrames; ++frame)
             WritePicture(FrameFile(plates.Path(), "plate", frame, extension),
                          RandomPicture(48, 48, {"R", "G", "B"}, static_cast<unsigned>(frame), 255),
                          OIIO::TypeDesc::UINT8);
@@ -320,13 +338,24 @@ TEST_F(FaultTest, FullDiskIsAnOutputErrorLeavingOnlyCompleteFiles) {
         ASSERT_FALSE(problems.empty()) << result.err;
         for (const std::string& problem : problems)
             EXPECT_NE(problem.find(dir / "full/out."), std::string::npos) << problem;
-        EXPECT_NE(result.err.find("taviron: frames not written: "), std::string::npos) << result.err;
+        const std::string notWrittenLine = "taviron: frames not written: ";
+        const size_t listed = result.err.find(notWrittenLine);
+        ASSERT_NE(listed, std::string::npos) << result.err;
+        const size_t listStart = listed + notWrittenLine.size();
+        std::set<int> accountedFor = FramesOfRanges(result.err.substr(listStart, result.err.find('\n', listStart) - listStart));
+        const size_t notWritten = accountedFor.size();
         EXPECT_TRUE(FilesUnder(plates.Path()) == before);
+        size_t complete = 0;
         for (const auto& [name, bytes] : FilesUnder(dir / "full")) {
             EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
             const Picture written = ReadPicture(dir / ("full/" + name));
             EXPECT_EQ(written.width, 48) << name;
+            EXPECT_TRUE(accountedFor.insert(std::stoi(name.substr(name.find('.') + 1))).second)
+                << name << " is written and listed as not written: " << result.err;
+            ++complete;
         }
+        EXPECT_EQ(accountedFor.size(), static_cast<size_t>(kFrames)) << "frames lost silently: " << result.err;
+        EXPECT_EQ(complete + notWritten, static_cast<size_t>(kFrames));
     }
 }
 
