@@ -1,5 +1,7 @@
 #include "io/frame_cache.h"
 
+#include <algorithm>
+
 FrameCache::FrameCache(Decoder decoder, size_t budgetBytes, Spiller spiller)
     : decoder_(std::move(decoder)),
       budget_(budgetBytes),
@@ -31,6 +33,7 @@ std::shared_ptr<const DecodedFrame> FrameCache::Get(int frame) {
 void FrameCache::Hold(int first, int last) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        heldFrom_ = std::max(heldFrom_, first);
         for (auto it = entries_.begin(); it != entries_.end() && it->first < first;) {
             if (!it->second.ready) {
                 ++it;
@@ -107,7 +110,9 @@ void FrameCache::PrefetchLoop() {
         if (stopping_) return;
         const int frame = wanted_.front();
         wanted_.pop_front();
-        if (entries_.count(frame) || (!spiller_ && bytes_ + lastFrameBytes_ > budget_)) continue;
+        // A frame asked for earlier may have been decoded elsewhere and
+        // dropped with its window since.
+        if (frame < heldFrom_ || entries_.count(frame) || (!spiller_ && bytes_ + lastFrameBytes_ > budget_)) continue;
         Decode(frame, lock);
     }
 }

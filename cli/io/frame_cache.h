@@ -8,6 +8,7 @@
 
 #include "io/decoded_frame.h"
 
+#include <climits>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -64,6 +65,8 @@ private:
     std::deque<int> wanted_;
     size_t bytes_ = 0;
     size_t lastFrameBytes_ = 0;
+    // Frames before it have left the window for good.
+    int heldFrom_ = INT_MIN;
     bool stopping_ = false;
     std::thread prefetcher_;
 };

@@ -54,6 +54,25 @@ TEST(FrameCache, EachFrameIsDecodedOnceWhileHeld) {
     EXPECT_EQ(decoder->decoded, 6);
 }
 
+// The cache's thread is late (busy with a slow frame) while the window moves
+// on: the frames it was asked for meanwhile were decoded here and have left
+// the window, so it does not decode them again.
+TEST(FrameCache, FramesThatLeftTheWindowAreNotDecodedAgainByALatePrefetch) {
+    auto decoder = std::make_shared<CountingDecoder>();
+    FrameCache cache(
+        [decoder](int frame) {
+            if (frame == 100) std::this_thread::sleep_for(300ms);
+            return (*decoder)(frame);
+        },
+        100 * FrameBytes());
+    cache.Prefetch(100, 100);
+    std::this_thread::sleep_for(50ms);
+    cache.Hold(0, 3);
+    cache.Hold(10, 12);
+    cache.Get(100);
+    EXPECT_EQ(SettledCount(decoder->decoded), 8) << "frame 100, 0 to 3 and 10 to 12, each once";
+}
+
 TEST(FrameCache, PrefetchKeepsToTheBudget) {
     auto decoder = std::make_shared<CountingDecoder>();
     FrameCache cache([decoder](int frame) { return (*decoder)(frame); }, 3 * FrameBytes());
