@@ -5,7 +5,7 @@
 
 #include "bench_results.h"
 #include "frame_pool.h"
-#include "reference_filter.h"
+#include "support/reference_filter.h"
 
 #include <emmintrin.h>
 

@@ -11,17 +11,15 @@
 #include "median_select_bench.h"
 
 #include "filter/kernel_path.h"
+#include "support/plugin_module.h"
 
 #include <contract/tool_ids.h>
-#include <hostsdk/hostsdk.h>
-#include <hostsdk/module.h>
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <iostream>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 namespace {
@@ -31,17 +29,9 @@ namespace link_id = taviron::link_id;
 const char* const kMethodNames[] = {"median", "average", "max", "min", "random"};
 constexpr int kWindows[] = {1, 3, 7, 9, 25, 101, 501};
 
-Input* InputOf(Operator* tool, const char* id) {
-    Input* input = tool->FindInput(HostID(id, true));
-    if (input == nullptr) {
-        throw std::runtime_error(std::string("no input ") + id);
-    }
-    return input;
-}
-
 Operator* NewTool() {
-    static const std::unique_ptr<Module> module = Module::Load(TAVIRON_PLUGIN_PATH);
-    Registry* record = ClassRegistry->Find(HostID(taviron::kToolClassID, true));
+    static const std::unique_ptr<Module> module = LoadTavironModule();
+    Registry* record = FindTavironRecord();
     return record == nullptr ? nullptr : record->Create(ScriptVal{}, TagList{});
 }
 
@@ -64,7 +54,7 @@ void FilterRequest(benchmark::State& state, int method, int frames, int threads)
     InputOf(tool, link_id::kInput)->Connect(std::make_shared<bench::PoolClip>());
     SetWindow(tool, frames);
     InputOf(tool, link_id::kFilterMethod)->SetValue(method);
-    Output* output = tool->FindOutput(HostID(link_id::kOutput, true));
+    Output* output = OutputOf(tool, link_id::kOutput);
 
     const unsigned workers = WorkerThreadCount();
     SetWorkerThreadCount(static_cast<unsigned>(threads));

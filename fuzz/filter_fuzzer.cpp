@@ -9,7 +9,7 @@
 #include "filter/frame_window.h"
 #include "filter/kernel_path.h"
 #include "filter/row_filter.h"
-#include "reference_filter.h"
+#include "support/reference_filter.h"
 
 #include <cstdint>
 #include <cstring>

@@ -39,10 +39,10 @@ cmake --build build-asan -j "$jobs"
 # PNG; the leak checker would fail that one test for the library's leak.
 ctest --test-dir build-asan --output-on-failure -j "$jobs" -E 'FaultTest\.TruncatedFrame'
 
-echo "== thread sanitizer: host library and filter"
+echo "== thread sanitizer: host library, filter and the tool's requests"
 cmake -S . -B build-tsan -G Ninja -DTAVIRON_SANITIZE=thread -DTAVIRON_BUILD_CLI=OFF "${sanitized_build[@]}"
 cmake --build build-tsan -j "$jobs" --target hostsdk_tests taviron_filter_tests taviron_process_tests
-ctest --test-dir build-tsan --output-on-failure -j "$jobs" --no-tests=error -L '^(host|filter)$'
+ctest --test-dir build-tsan --output-on-failure -j "$jobs" --no-tests=error -L '^(host|filter|tool)$'
 
 echo "== fuzzers"
 scripts/fuzz.sh

@@ -10,9 +10,9 @@
 // Prints a summary; exits 1 when a check fails.
 #include "soak_sources.h"
 
+#include "support/plugin_module.h"
+
 #include <contract/tool_ids.h>
-#include <hostsdk/hostsdk.h>
-#include <hostsdk/module.h>
 
 #include <unistd.h>
 
@@ -43,14 +43,6 @@ long ResidentKiB() {
     return residentPages * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-Input& InputOf(Operator& tool, const char* id) {
-    Input* input = tool.FindInput(HostID(id, true));
-    if (input == nullptr) {
-        throw std::runtime_error(std::string("the tool has no input ") + id);
-    }
-    return *input;
-}
-
 struct SoakSources {
     std::shared_ptr<ClipSource> clip = std::make_shared<ClipSource>(kWidth, kHeight, kClipFrames, 1, 0.0f);
     // Alpha from -0.5: about a third of the pixels masked out.
@@ -62,16 +54,16 @@ struct SoakSources {
 // between two frames.
 void ShuffleControls(Operator& tool, SoakSources& sources, std::mt19937& rng) {
     auto pick = [&rng](int count) { return static_cast<int>(rng() % static_cast<unsigned>(count)); };
-    InputOf(tool, link_id::kFrames).SetValue(pick(8) - 1);            // -1 .. 6
-    InputOf(tool, link_id::kSampleDirection).SetValue(pick(4));       // the three buttons and none
-    InputOf(tool, link_id::kFilterMethod).SetValue(pick(5));
+    InputOf(&tool, link_id::kFrames)->SetValue(pick(8) - 1);            // -1 .. 6
+    InputOf(&tool, link_id::kSampleDirection)->SetValue(pick(4));       // the three buttons and none
+    InputOf(&tool, link_id::kFilterMethod)->SetValue(pick(5));
     for (const char* channel : {link_id::kRed, link_id::kGreen, link_id::kBlue, link_id::kAlpha}) {
-        InputOf(tool, channel).SetValue(pick(4) == 0 ? 0.0 : 1.0);
+        InputOf(&tool, channel)->SetValue(pick(4) == 0 ? 0.0 : 1.0);
     }
-    InputOf(tool, link_id::kThreshold).SetValue(pick(3) == 0 ? 0.1 * pick(5) : 0.0);
-    InputOf(tool, link_id::kUseData).SetValue(pick(2));
-    InputOf(tool, link_id::kMask).Connect(pick(2) == 0 ? sources.mask : nullptr);
-    InputOf(tool, link_id::kTrackData).Connect(pick(3) == 0 ? nullptr : sources.track);
+    InputOf(&tool, link_id::kThreshold)->SetValue(pick(3) == 0 ? 0.1 * pick(5) : 0.0);
+    InputOf(&tool, link_id::kUseData)->SetValue(pick(2));
+    InputOf(&tool, link_id::kMask)->Connect(pick(2) == 0 ? sources.mask : nullptr);
+    InputOf(&tool, link_id::kTrackData)->Connect(pick(3) == 0 ? nullptr : sources.track);
     sources.clip->SetMissing(pick(kClipFrames), pick(2) == 0);
 }
 
@@ -100,8 +92,8 @@ bool RenderFrame(Operator& tool, Output& output, const ClipSource& clip, double 
 
 SoakResult Soak(int frameCount, uint32_t seed) {
     SoakResult result;
-    const std::unique_ptr<Module> module = Module::Load(TAVIRON_PLUGIN_PATH);
-    Registry* record = ClassRegistry->Find(HostID(taviron::kToolClassID, true));
+    const std::unique_ptr<Module> module = LoadTavironModule();
+    Registry* record = FindTavironRecord();
     if (record == nullptr) {
         throw std::runtime_error("the module entered no Orlemby.Taviron");
     }
@@ -111,8 +103,8 @@ SoakResult Soak(int frameCount, uint32_t seed) {
     }
     {
         SoakSources sources;
-        InputOf(*tool, link_id::kInput).Connect(sources.clip);
-        Output* output = tool->FindOutput(HostID(link_id::kOutput, true));
+        InputOf(tool, link_id::kInput)->Connect(sources.clip);
+        Output* output = OutputOf(tool, link_id::kOutput);
         std::mt19937 rng(seed);
         const int warmUp = frameCount / 4;
         for (int i = 0; i < frameCount; ++i) {
@@ -131,9 +123,9 @@ SoakResult Soak(int frameCount, uint32_t seed) {
             }
         }
         result.endKiB = ResidentKiB();
-        InputOf(*tool, link_id::kInput).Connect(nullptr);
-        InputOf(*tool, link_id::kMask).Connect(nullptr);
-        InputOf(*tool, link_id::kTrackData).Connect(nullptr);
+        InputOf(tool, link_id::kInput)->Connect(nullptr);
+        InputOf(tool, link_id::kMask)->Connect(nullptr);
+        InputOf(tool, link_id::kTrackData)->Connect(nullptr);
     }
     tool->Recycle();
     return result;

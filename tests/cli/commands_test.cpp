@@ -1,6 +1,6 @@
 // `taviron info`, `about`, `demo`, `--help` and `--version`.
 #include "cli_run.h"
-#include "plugin_fixture.h"
+#include "support/plugin_fixture.h"
 #include "sequence_files.h"
 
 #include <gtest/gtest.h>

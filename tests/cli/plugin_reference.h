@@ -2,7 +2,7 @@
 // the test's files: what the program must give for the same frames.
 #pragma once
 
-#include "plugin_fixture.h"
+#include "support/plugin_fixture.h"
 #include "sequence_files.h"
 
 #include <map>

@@ -2,7 +2,7 @@
 // known by hand: the methods, the order of NaN and signed zeros, the
 // threshold, the mask, the tracking displacement and the random pick.
 #include "kernel_paths.h"
-#include "test_images.h"
+#include "support/test_images.h"
 
 #include "filter/row_filter.h"
 

@@ -4,8 +4,8 @@
 // moving and absent track points, frames and masks of other sizes and pixel
 // types; rows that span several vectors and tiles. Every kernel path.
 #include "kernel_paths.h"
-#include "reference_filter.h"
-#include "test_images.h"
+#include "support/reference_filter.h"
+#include "support/test_images.h"
 
 #include "filter/row_filter.h"
 

@@ -1,7 +1,7 @@
 // Creating tools when memory runs out: the failure reaches the caller and no
 // object of the half-built tool stays alive.
-#include "failing_allocator.h"
-#include "plugin_fixture.h"
+#include "support/failing_allocator.h"
+#include "support/plugin_fixture.h"
 
 #include <new>
 

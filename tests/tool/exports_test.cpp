@@ -1,7 +1,7 @@
 // The module exports nothing: the registration record is the host's only way
 // in, so no symbol of the tool can clash with another module's.
 #include "export_table.h"
-#include "plugin_fixture.h"
+#include "support/plugin_fixture.h"
 
 #include <algorithm>
 

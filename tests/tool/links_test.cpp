@@ -1,6 +1,6 @@
 // The links that every tool declares: names, IDs and tag lists exactly as the
 // host reads them back, their order, and the starting values they give.
-#include "plugin_fixture.h"
+#include "support/plugin_fixture.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 // How a tool reacts to changes of its inputs: the About box, the mask input
 // told of its own change first, and the base operator told last, always.
-#include "plugin_fixture.h"
+#include "support/plugin_fixture.h"
 
 #include <contract/tool_ids.h>
 #include <hostsdk/message_box.h>

@@ -1,5 +1,5 @@
 // The tool's picture as the host finds it in the loaded module.
-#include "plugin_fixture.h"
+#include "support/plugin_fixture.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 // The registration record that loading the module enters in the class
 // registry, and its removal on unload.
-#include "plugin_fixture.h"
+#include "support/plugin_fixture.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 // for Windows) lay tables out by the Itanium C++ ABI: the destructor takes two
 // slots (complete and deleting), and a pointer to a virtual member function
 // holds 1 + the slot's offset in bytes.
-#include "plugin_fixture.h"
+#include "support/plugin_fixture.h"
 
 #include <cstdint>
 #include <cstring>

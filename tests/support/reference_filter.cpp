@@ -1,4 +1,4 @@
-#include "reference_filter.h"
+#include "support/reference_filter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,22 +1,11 @@
-#include "plugin_fixture.h"
-
-#include <contract/tool_ids.h>
-#include <stdexcept>
+#include "support/plugin_fixture.h"
 
 std::unique_ptr<Module> TavironPlugin::module_;
 std::string TavironPlugin::loadError_;
 
-std::string TavironModulePath() {
-    return TAVIRON_PLUGIN_PATH;
-}
-
-Registry* FindTavironRecord() {
-    return ClassRegistry->Find(HostID(taviron::kToolClassID, true));
-}
-
 void TavironPlugin::SetUpTestSuite() {
     try {
-        module_ = Module::Load(TavironModulePath());
+        module_ = LoadTavironModule();
     } catch (const ModuleError& error) {
         loadError_ = error.what();
     }
@@ -48,20 +37,4 @@ Operator* TavironPlugin::CreateTool() {
         tools_.push_back(tool);
     }
     return tool;
-}
-
-Input* TavironPlugin::InputOf(const Operator* tool, const char* id) {
-    Input* input = tool->FindInput(HostID(id, true));
-    if (input == nullptr) {
-        throw std::runtime_error(std::string("no input ") + id);
-    }
-    return input;
-}
-
-Output* TavironPlugin::OutputOf(const Operator* tool, const char* id) {
-    Output* output = tool->FindOutput(HostID(id, true));
-    if (output == nullptr) {
-        throw std::runtime_error(std::string("no output ") + id);
-    }
-    return output;
 }

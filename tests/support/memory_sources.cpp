@@ -1,4 +1,4 @@
-#include "memory_sources.h"
+#include "support/memory_sources.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 // window (offsets, fetch order), pass-through, missing images, masks, the
 // controls the rows read, and that every request gives back exactly what it
 // fetched or made, also when memory runs out on the way.
-#include "memory_sources.h"
-#include "test_images.h"
+#include "support/memory_sources.h"
+#include "support/test_images.h"
 
-#include "failing_allocator.h"
-#include "plugin_fixture.h"
+#include "support/failing_allocator.h"
+#include "support/plugin_fixture.h"
 #include "taviron.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "failing_allocator.h"
+#include "support/failing_allocator.h"
 
 #include <cstdlib>
 #include <new>
