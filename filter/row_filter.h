@@ -1,9 +1,12 @@
-// The row kernel: computes one row of the output from the request's working
-// state. A row reads only shared, unchanging state and writes only its own
-// pixels, so rows of one request may run at once.
+// The filter's entry point: one row of a request's working state. A row reads
+// only the working state, which stays unchanged while the rows run, and
+// writes only its own pixels of the output, so rows of one request may run
+// at once on any threads; the tool's ProcessChunk, the tests, the fuzzer and
+// the benchmarks all filter through FilterRow.
 #pragma once
 
 #include "filter/pixel_filter.h"
+#include "filter/scratch_pool.h"
 
 #include <hostsdk/image.h>
 #include <hostsdk/parameter.h>
@@ -13,7 +16,8 @@
 
 namespace taviron {
 
-struct RowJob {
+// What the rows of one request read.
+struct WorkingState {
     const Image* source = nullptr;
     Image* output = nullptr;             // the size of `source`
     const Image* mask = nullptr;         // none: every pixel is filtered
@@ -21,10 +25,11 @@ struct RowJob {
     const Image* const* frames = nullptr;      // frameCount images, all present
     const Point* const* framePoints = nullptr;  // frameCount points, each may be absent
     size_t frameCount = 0;
-    RowControls controls;
 };
 
-// Writes every pixel of row y of the output.
-void FilterRow(const RowJob& job, int32_t y);
+// Writes every pixel of row y of the output, with scratch storage borrowed
+// from the request's pool. Running out of memory throws std::bad_alloc
+// before any pixel of the row is written.
+void FilterRow(const WorkingState& state, const RowControls& controls, int32_t y, ScratchPool& scratch);
 
 }  // namespace taviron

@@ -8,8 +8,7 @@
 
 #include "filter/frame_window.h"
 #include "filter/kernel_path.h"
-#include "filter/row_filter.h"
-#include "support/reference_filter.h"
+#include "support/filter_scene.h"
 
 #include <cstdint>
 #include <cstring>
@@ -25,8 +24,6 @@ constexpr taviron::KernelPath kPaths[] = {taviron::KernelPath::Sse2, taviron::Ke
 // Marks pixels no row wrote.
 constexpr uint32_t kUnwrittenBits = 0x7fbadbadu;
 
-bool SameBits(const FltPixel& a, const FltPixel& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 void Require(bool condition) {
     if (!condition) {
         __builtin_trap();
@@ -40,18 +37,6 @@ void CheckWindowOffsets(int32_t frames, int32_t direction) {
     const int64_t first = direction == 0 || direction == 1 ? -n : 0;
     const int64_t last = direction == 1 || direction == 2 ? n : 0;
     Require(offsets.first == first && offsets.last == last);
-}
-
-reference::Scene ReferenceScene(const FuzzScene& scene) {
-    reference::Scene view;
-    view.source = scene.source.get();
-    view.mask = scene.mask.get();
-    view.currentPoint = scene.currentPoint.get();
-    for (size_t j = 0; j < scene.frames.size(); ++j) {
-        view.frames.push_back(scene.frames[j].get());
-        view.framePoints.push_back(scene.framePoints[j].get());
-    }
-    return view;
 }
 
 reference::Controls ReferenceControls(const taviron::RowControls& controls, taviron::FilterMethod method) {
@@ -116,24 +101,6 @@ std::vector<std::vector<FltPixel>> ExpectedPixels(const FuzzScene& scene) {
     return expected;
 }
 
-taviron::RowJob MakeJob(const FuzzScene& scene, Image* output, std::vector<const Image*>& frames,
-                        std::vector<const Point*>& points) {
-    for (size_t j = 0; j < scene.frames.size(); ++j) {
-        frames.push_back(scene.frames[j].get());
-        points.push_back(scene.framePoints[j].get());
-    }
-    taviron::RowJob job;
-    job.source = scene.source.get();
-    job.output = output;
-    job.mask = scene.mask.get();
-    job.currentPoint = scene.currentPoint.get();
-    job.frames = frames.data();
-    job.framePoints = points.data();
-    job.frameCount = frames.size();
-    job.controls = scene.controls;
-    return job;
-}
-
 bool Allowed(const std::vector<FltPixel>& allowed, const FltPixel& pixel) {
     for (const FltPixel& candidate : allowed) {
         if (SameBits(candidate, pixel)) {
@@ -143,15 +110,11 @@ bool Allowed(const std::vector<FltPixel>& allowed, const FltPixel& pixel) {
     return false;
 }
 
-void CheckPath(const FuzzScene& scene, taviron::KernelPath path, const std::vector<std::vector<FltPixel>>& expected) {
+void CheckPath(const FuzzScene& scene, taviron::KernelPath path, const std::vector<std::vector<FltPixel>>& expected,
+               taviron::ScratchPool& scratch) {
     taviron::ForceKernelPath(path);
     HostRef<Image> output = MakeOutput(scene);
-    std::vector<const Image*> frames;
-    std::vector<const Point*> points;
-    const taviron::RowJob job = MakeJob(scene, output.get(), frames, points);
-    for (int32_t y = 0; y < scene.source->Height(); ++y) {
-        taviron::FilterRow(job, y);
-    }
+    FilterRows(scene, *output, scene.controls, scratch);
     size_t pixel = 0;
     for (int32_t y = 0; y < scene.source->Height(); ++y) {
         for (int32_t x = 0; x < scene.source->Width(); ++x) {
@@ -169,9 +132,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckWindowOffsets(provider.ConsumeIntegral<int32_t>(), provider.ConsumeIntegral<int32_t>());
     const FuzzScene scene = DecodeScene(provider);
     const std::vector<std::vector<FltPixel>> expected = ExpectedPixels(scene);
+    // One pool for every path and input, so that rows reuse buffers grown
+    // and filled for other scenes.
+    static taviron::ScratchPool scratch;
     for (taviron::KernelPath path : kPaths) {
         if (taviron::KernelPathAvailable(path)) {
-            CheckPath(scene, path, expected);
+            CheckPath(scene, path, expected, scratch);
         }
     }
     return 0;

@@ -6,8 +6,8 @@
 // from the input, so that short inputs still make varied images.
 #pragma once
 
-#include "filter/host_ref.h"
 #include "filter/pixel_filter.h"
+#include "support/filter_scene.h"
 
 #include <hostsdk/image.h>
 #include <hostsdk/parameter.h>
@@ -17,15 +17,10 @@
 #include <cstdint>
 #include <vector>
 
-struct FuzzScene {
+struct FuzzScene : FilterScene {
     taviron::RowControls controls;
     int32_t framesControl = 0;  // "Frames", as the window was gathered
     int32_t direction = 0;      // "Sample Direction"
-    taviron::HostRef<Image> source;
-    taviron::HostRef<Image> mask;          // may be absent
-    taviron::HostRef<Point> currentPoint;  // may be absent
-    std::vector<taviron::HostRef<Image>> frames;       // all present
-    std::vector<taviron::HostRef<Point>> framePoints;  // each may be absent
     PixelType outputType = PixelType::Float;
     bool outputDepth = true;
 };

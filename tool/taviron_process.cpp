@@ -12,14 +12,16 @@ using taviron::HostRef;
 
 namespace {
 
-// What one request fetched or made, and the frame window the rows read.
-// Whatever is still held when it goes is released, however Process leaves.
+// What one request fetched or made, the frame window the rows read and the
+// rows' scratch storage. Whatever is still held when it goes is released,
+// however Process leaves.
 struct RequestState {
     HostRef<Image> source;
     HostRef<Image> output;
     HostRef<Image> mask;
     HostRef<Point> currentPoint;
     taviron::FrameWindow window;
+    taviron::ScratchPool scratch;
 
     // The window first to last, then the source, the mask and the current
     // point; the output only if it was never handed to the request.
@@ -104,24 +106,25 @@ void Taviron::Process(Request* req) {
 }
 
 void Taviron::ProcessChunk(Request* req, long chunk) {
-    const auto& state = *static_cast<const RequestState*>(req->OperatorData());
+    auto& state = *static_cast<RequestState*>(req->OperatorData());
     auto value = [req](Input* input) { return req->GetInputData(input, 0)->Value; };
 
-    taviron::RowJob job;
-    job.controls.channelOn[CHAN_RED] = taviron::CheckboxOn(value(InRed));
-    job.controls.channelOn[CHAN_GREEN] = taviron::CheckboxOn(value(InGreen));
-    job.controls.channelOn[CHAN_BLUE] = taviron::CheckboxOn(value(InBlue));
-    job.controls.channelOn[CHAN_ALPHA] = taviron::CheckboxOn(value(InAlpha));
-    job.controls.threshold = value(InThreshold);
-    job.controls.useTracking = taviron::CheckboxOn(value(InUseData));
-    job.controls.method = taviron::MethodNumber(value(InFilterMethod));
+    taviron::RowControls controls;
+    controls.channelOn[CHAN_RED] = taviron::CheckboxOn(value(InRed));
+    controls.channelOn[CHAN_GREEN] = taviron::CheckboxOn(value(InGreen));
+    controls.channelOn[CHAN_BLUE] = taviron::CheckboxOn(value(InBlue));
+    controls.channelOn[CHAN_ALPHA] = taviron::CheckboxOn(value(InAlpha));
+    controls.threshold = value(InThreshold);
+    controls.useTracking = taviron::CheckboxOn(value(InUseData));
+    controls.method = taviron::MethodNumber(value(InFilterMethod));
 
-    job.source = SourceImg;
-    job.output = OutImg;
-    job.mask = MaskImg;
-    job.currentPoint = state.currentPoint.get();
-    job.frames = state.window.Images().data();
-    job.framePoints = state.window.Points().data();
-    job.frameCount = state.window.Size();
-    taviron::FilterRow(job, static_cast<int32_t>(chunk));
+    taviron::WorkingState working;
+    working.source = SourceImg;
+    working.output = OutImg;
+    working.mask = MaskImg;
+    working.currentPoint = state.currentPoint.get();
+    working.frames = state.window.Images().data();
+    working.framePoints = state.window.Points().data();
+    working.frameCount = state.window.Size();
+    taviron::FilterRow(working, controls, static_cast<int32_t>(chunk), state.scratch);
 }

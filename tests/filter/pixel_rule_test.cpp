@@ -2,9 +2,8 @@
 // known by hand: the methods, the order of NaN and signed zeros, the
 // threshold, the mask, the tracking displacement and the random pick.
 #include "kernel_paths.h"
-#include "support/test_images.h"
 
-#include "filter/row_filter.h"
+#include "support/filter_scene.h"
 
 #include <gtest/gtest.h>
 
@@ -35,44 +34,31 @@ RowControls AllChannels(FilterMethod method) {
 // The frames, their points and the images a row needs, all of one size.
 class RowScene {
 public:
-    RowScene(int32_t width, int32_t height, const FltPixel& source)
-        : source_(MakeFilledImage(width, height, source)), output_(MakeImage(width, height)) {}
+    RowScene(int32_t width, int32_t height, const FltPixel& source) : output_(MakeImage(width, height)) {
+        scene_.source = MakeFilledImage(width, height, source);
+    }
 
     Image& AddFrame(const FltPixel& fill, Point* point = nullptr) {
-        return AddFrameOfSize(source_->Width(), source_->Height(), fill, point);
+        return AddFrameOfSize(scene_.source->Width(), scene_.source->Height(), fill, point);
     }
     Image& AddFrameOfSize(int32_t width, int32_t height, const FltPixel& fill, Point* point = nullptr) {
-        frames_.push_back(MakeFilledImage(width, height, fill));
-        points_.emplace_back(point);
-        return *frames_.back();
+        scene_.frames.push_back(MakeFilledImage(width, height, fill));
+        scene_.framePoints.emplace_back(point);
+        return *scene_.frames.back();
     }
-    Image& SetMask(const FltPixel& fill) { return SetMaskOfSize(source_->Width(), source_->Height(), fill); }
+    Image& SetMask(const FltPixel& fill) {
+        return SetMaskOfSize(scene_.source->Width(), scene_.source->Height(), fill);
+    }
     Image& SetMaskOfSize(int32_t width, int32_t height, const FltPixel& fill) {
-        mask_ = MakeFilledImage(width, height, fill);
-        return *mask_;
+        scene_.mask = MakeFilledImage(width, height, fill);
+        return *scene_.mask;
     }
-    void SetCurrentPoint(double x, double y) { current_.reset(new Point(x, y)); }
+    void SetCurrentPoint(double x, double y) { scene_.currentPoint.reset(new Point(x, y)); }
 
     // Runs every row and gives the output.
     const Image& Run(const RowControls& controls) {
-        std::vector<const Image*> frames;
-        std::vector<const Point*> points;
-        for (size_t j = 0; j < frames_.size(); ++j) {
-            frames.push_back(frames_[j].get());
-            points.push_back(points_[j].get());
-        }
-        taviron::RowJob job;
-        job.source = source_.get();
-        job.output = output_.get();
-        job.mask = mask_.get();
-        job.currentPoint = current_.get();
-        job.frames = frames.data();
-        job.framePoints = points.data();
-        job.frameCount = frames.size();
-        job.controls = controls;
-        for (int32_t y = 0; y < source_->Height(); ++y) {
-            taviron::FilterRow(job, y);
-        }
+        taviron::ScratchPool scratch;
+        FilterRows(scene_, *output_, controls, scratch);
         return *output_;
     }
 
@@ -83,12 +69,8 @@ public:
     }
 
 private:
-    ImageRef source_;
+    FilterScene scene_;
     ImageRef output_;
-    ImageRef mask_;
-    PointRef current_;
-    std::vector<ImageRef> frames_;
-    std::vector<PointRef> points_;
 };
 
 // Frames whose red channel takes the given values in window order.
