@@ -1,6 +1,6 @@
 #include "frame_pool.h"
 
-#include "filter/host_ref.h"
+#include <contract/host_ref.h>
 
 #include <memory>
 #include <mutex>

@@ -2,10 +2,10 @@
 #include "taviron.h"
 
 #include "filter/frame_window.h"
-#include "filter/host_ref.h"
 #include "filter/row_filter.h"
 
 #include <contract/control_values.h>
+#include <contract/host_ref.h>
 #include <contract/request_window.h>
 
 using taviron::HostRef;

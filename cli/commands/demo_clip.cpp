@@ -38,7 +38,7 @@ void SetRgb(Image& image, int x, int y, Colour colour) {
 
 DemoClip MakeDemoClip(int width, int height, int frameCount) {
     DemoClip clip;
-    clip.background = Ref<Image>::Adopt(new Image(width, height, PixelType::UInt8, false));
+    clip.background = taviron::HostRef<Image>(new Image(width, height, PixelType::UInt8, false));
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             SetRgb(*clip.background, x, y, BackgroundAt(static_cast<float>(x) / width, static_cast<float>(y) / height));
@@ -52,7 +52,7 @@ DemoClip MakeDemoClip(int width, int height, int frameCount) {
     std::mt19937 random(2009);
     std::normal_distribution<float> noise(0.0f, 0.06f);
     for (int frame = 1; frame <= frameCount; ++frame) {
-        Ref<Image> image = Ref<Image>::Adopt(new Image(width, height, PixelType::UInt8, false));
+        taviron::HostRef<Image> image = taviron::HostRef<Image>(new Image(width, height, PixelType::UInt8, false));
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
                 FltPixel clean;

@@ -3,15 +3,14 @@
 // cleans up.
 #pragma once
 
-#include "hosting/ref.h"
-
+#include <contract/host_ref.h>
 #include <hostsdk/image.h>
 
 #include <map>
 
 struct DemoClip {
-    Ref<Image> background;  // the clean plate, 8-bit RGB
-    std::map<int, Ref<Image>> frames;  // 8-bit RGB, numbered from 1
+    taviron::HostRef<Image> background;  // the clean plate, 8-bit RGB
+    std::map<int, taviron::HostRef<Image>> frames;  // 8-bit RGB, numbered from 1
 };
 
 DemoClip MakeDemoClip(int width, int height, int frameCount);

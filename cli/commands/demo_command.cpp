@@ -29,8 +29,8 @@ std::string FramePath(const fs::path& directory, const char* name, int frame) {
 }
 
 // Before on the left, after on the right.
-Ref<Image> SideBySide(const Image& before, const Image& after) {
-    Ref<Image> picture = Ref<Image>::Adopt(new Image(before.Width() * 2, before.Height(), PixelType::Float, false));
+taviron::HostRef<Image> SideBySide(const Image& before, const Image& after) {
+    taviron::HostRef<Image> picture = taviron::HostRef<Image>(new Image(before.Width() * 2, before.Height(), PixelType::Float, false));
     FltPixel pixel;
     for (int y = 0; y < before.Height(); ++y) {
         for (int x = 0; x < before.Width(); ++x) {
@@ -43,7 +43,7 @@ Ref<Image> SideBySide(const Image& before, const Image& after) {
     return picture;
 }
 
-Ref<Image> Filter(PluginSession& session, int frame) {
+taviron::HostRef<Image> Filter(PluginSession& session, int frame) {
     Request request(&session.Tool(), frame);
     session.Tool().Process(&request);
     Parameter* value = request.TakeOutputData(&session.OutputWithID(taviron::link_id::kOutput));
@@ -52,7 +52,7 @@ Ref<Image> Filter(PluginSession& session, int frame) {
         if (value) value->Recycle();
         throw InputError("the tool gave no image for demo frame " + std::to_string(frame));
     }
-    return Ref<Image>::Adopt(image);
+    return taviron::HostRef<Image>(image);
 }
 
 }  // namespace
@@ -73,13 +73,13 @@ int RunDemo(const std::string& pluginPath, const std::string& directory) {
     double psnrBefore = 0.0;
     double psnrAfter = 0.0;
     for (const auto& [frame, input] : clip.frames) {
-        const Ref<Image> output = Filter(session, frame);
+        const taviron::HostRef<Image> output = Filter(session, frame);
         psnrBefore += Psnr(*input, *clip.background) / kFrames;
         psnrAfter += Psnr(*output, *clip.background) / kFrames;
         WriteFrameFile(FramePath(directory, "input", frame), *input, format, nullptr, OIIO::TypeDesc::UINT8);
         WriteFrameFile(FramePath(directory, "output", frame), *output, format, nullptr, OIIO::TypeDesc::UINT8);
         if (frame == (kFrames + 1) / 2) {
-            const Ref<Image> comparison = SideBySide(*input, *output);
+            const taviron::HostRef<Image> comparison = SideBySide(*input, *output);
             WriteFrameFile((fs::path(directory) / "comparison.png").string(), *comparison,
                            EightBitFormat(comparison->Width(), comparison->Height(), 3), nullptr,
                            OIIO::TypeDesc::UINT8);

@@ -143,7 +143,7 @@ void WriteJson(std::ostream& out, const std::vector<ClassReport>& reports) {
 }
 
 void WritePicture(const Registry& record, const std::string& path) {
-    const Ref<Image> picture = DecodeBitmap(record.Picture());
+    const taviron::HostRef<Image> picture = DecodeBitmap(record.Picture());
     WriteFrameFile(path, *picture, EightBitFormat(picture->Width(), picture->Height(), 4), nullptr,
                    OIIO::TypeDesc::UINT8);
 }

@@ -48,7 +48,7 @@ struct Clip {
     std::shared_ptr<SequenceSource> source;
 };
 
-Ref<Image> FilterFrame(Operator& tool, Output& output, int frame, Clip& clip, Clip* mask) {
+taviron::HostRef<Image> FilterFrame(Operator& tool, Output& output, int frame, Clip& clip, Clip* mask) {
     Request request(&tool, frame);
     tool.Process(&request);
     clip.source->RethrowError();
@@ -59,7 +59,7 @@ Ref<Image> FilterFrame(Operator& tool, Output& output, int frame, Clip& clip, Cl
         if (value) value->Recycle();
         throw InputError("the tool gave no image for frame " + std::to_string(frame));
     }
-    return Ref<Image>::Adopt(image);
+    return taviron::HostRef<Image>(image);
 }
 
 // The mask of `frame`, checked against the frame's size; false when the mask

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "io/frame_cache.h"
-#include "hosting/ref.h"
 #include "hosting/track_file.h"
 
+#include <contract/host_ref.h>
 #include <hostsdk/link.h>
 
 #include <exception>
@@ -30,11 +30,11 @@ private:
 
 class MemoryClipSource : public Source {
 public:
-    explicit MemoryClipSource(std::map<int, Ref<Image>> frames) : frames_(std::move(frames)) {}
+    explicit MemoryClipSource(std::map<int, taviron::HostRef<Image>> frames) : frames_(std::move(frames)) {}
     Parameter* Fetch(double time) override;
 
 private:
-    std::map<int, Ref<Image>> frames_;
+    std::map<int, taviron::HostRef<Image>> frames_;
 };
 
 class TrackSource : public Source {

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "io/channel_layout.h"
-#include "hosting/ref.h"
 
+#include <contract/host_ref.h>
 #include <hostsdk/image.h>
 
 #include <OpenImageIO/imageio.h>
@@ -17,7 +17,7 @@ struct FrameFormat {
 };
 
 struct DecodedFrame {
-    Ref<Image> image;
+    taviron::HostRef<Image> image;
     std::shared_ptr<const FrameFormat> format;
     // Channels the host image has no plane for, as floats, pixel after pixel
     // (ExtraCount of the layout per pixel), in memory or in a scratch file;

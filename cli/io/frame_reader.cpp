@@ -134,7 +134,7 @@ std::shared_ptr<std::vector<float>> AllocateFrame(const std::string& path, const
                                                   const ChannelLayout& layout, DecodedFrame& frame) {
     const size_t pixels = static_cast<size_t>(spec.full_width) * static_cast<size_t>(spec.full_height);
     try {
-        frame.image = Ref<Image>::Adopt(new Image(spec.full_width, spec.full_height, type, layout.hasDepth));
+        frame.image = taviron::HostRef<Image>(new Image(spec.full_width, spec.full_height, type, layout.hasDepth));
         // An image takes its pixels' memory at its first write: taken here,
         // where running out of it can still name the file.
         if (pixels > 0) frame.image->RawRow(CHAN_BLUE, 0);

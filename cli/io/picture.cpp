@@ -21,7 +21,7 @@ T ReadLittleEndian(const unsigned char* bytes) {
 
 }  // namespace
 
-Ref<Image> DecodeBitmap(const ResourceBytes& bitmap) {
+taviron::HostRef<Image> DecodeBitmap(const ResourceBytes& bitmap) {
     if (!bitmap.data || bitmap.size < kInfoHeaderSize) throw InputError("the tool has no picture");
     const unsigned char* header = bitmap.data;
     const uint32_t headerSize = ReadLittleEndian<uint32_t>(header);
@@ -42,7 +42,7 @@ Ref<Image> DecodeBitmap(const ResourceBytes& bitmap) {
     if (bitmap.size < offset + stride * static_cast<size_t>(height))
         throw InputError("the tool's picture is shorter than its header says");
 
-    Ref<Image> image = Ref<Image>::Adopt(new Image(width, height, PixelType::UInt8, false));
+    taviron::HostRef<Image> image = taviron::HostRef<Image>(new Image(width, height, PixelType::UInt8, false));
     const int planeOfByte[] = {CHAN_BLUE, CHAN_GREEN, CHAN_RED, CHAN_ALPHA};
     for (int32_t y = 0; y < height; ++y) {
         const unsigned char* row = bitmap.data + offset + stride * static_cast<size_t>(bottomUp ? height - 1 - y : y);

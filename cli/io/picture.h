@@ -2,11 +2,10 @@
 // the pixels, rows bottom-up unless the height is negative), as an image.
 #pragma once
 
-#include "hosting/ref.h"
-
+#include <contract/host_ref.h>
 #include <hostsdk/image.h>
 #include <hostsdk/registry.h>
 
 // An 8-bit RGBA image, top row first. Throws an input error for a bitmap of
 // a kind other than uncompressed 24 or 32 bits per pixel.
-Ref<Image> DecodeBitmap(const ResourceBytes& bitmap);
+taviron::HostRef<Image> DecodeBitmap(const ResourceBytes& bitmap);

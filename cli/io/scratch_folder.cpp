@@ -141,7 +141,7 @@ std::shared_ptr<const DecodedFrame> ScratchFolder::Keep(const DecodedFrame& fram
                                                   image.Height(), static_cast<size_t>(image.Width()) * BytesPerSample(image.Type()));
     const unsigned char* extras = planes->Planes() + image.PixelBytes();
     auto kept = std::make_shared<DecodedFrame>();
-    kept->image = Ref<Image>::Adopt(
+    kept->image = taviron::HostRef<Image>(
         new Image(image.Width(), image.Height(), image.Type(), image.HasDepth(), std::move(planes)));
     kept->format = frame.format;
     // The extra channels lie in the same file, after the planes; the image

@@ -2,8 +2,7 @@
 // comparison of pixels.
 #pragma once
 
-#include "filter/host_ref.h"
-
+#include <contract/host_ref.h>
 #include <hostsdk/image.h>
 #include <hostsdk/parameter.h>
 

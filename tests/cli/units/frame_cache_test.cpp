@@ -21,7 +21,7 @@ public:
     std::shared_ptr<const DecodedFrame> operator()(int /*frame*/) {
         ++decoded;
         auto frame = std::make_shared<DecodedFrame>();
-        frame->image = Ref<Image>::Adopt(new Image(kSide, kSide));
+        frame->image = taviron::HostRef<Image>(new Image(kSide, kSide));
         return frame;
     }
     std::atomic<int> decoded{0};
