@@ -147,7 +147,7 @@ std::shared_ptr<const DecodedFrame> ScratchFolder::Keep(const DecodedFrame& fram
     // The extra channels lie in the same file, after the planes; the image
     // keeps the mapping.
     if (frame.extras)
-        kept->extras = std::shared_ptr<const float>(std::make_shared<Ref<Image>>(kept->image),
+        kept->extras = std::shared_ptr<const float>(std::make_shared<taviron::HostRef<Image>>(kept->image),
                                                     reinterpret_cast<const float*>(extras));
     ++framesKept_;
     return kept;
