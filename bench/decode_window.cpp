@@ -20,6 +20,7 @@
 #include "io/frame_pattern.h"
 
 int main(int argc, char** argv) {
+    using taviron::cli::FramePattern, taviron::cli::FrameRole, taviron::cli::ReadFrame;
     if (argc < 4) {
         std::fprintf(stderr, "usage: %s PATTERN FIRST LAST [THREADS (default 2: a render's reader and prefetcher)]\n",
                      argv[0]);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+namespace taviron::cli {
 namespace {
 
 std::string Folder() {
@@ -59,5 +60,6 @@ BENCHMARK(Unsynced)->Arg(1)->Arg(8)->Arg(16)->Unit(benchmark::kMillisecond)->Use
 BENCHMARK(Synced)->Arg(1)->Arg(8)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
+}  // namespace taviron::cli
 
 BENCHMARK_MAIN();

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace taviron::cli {
+
 enum class ExitStatus : int { Ok = 0, Usage = 1, Input = 2, Output = 3 };
 
 class CliError : public std::runtime_error {
@@ -28,3 +30,5 @@ inline std::string OneLine(std::string text) {
     for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) text.replace(at, 1, "; ");
     return text;
 }
+
+}  // namespace taviron::cli

@@ -1,5 +1,7 @@
 #include "frame_ranges.h"
 
+namespace taviron::cli {
+
 std::string RangesText(const std::set<int>& frames) {
     std::string text;
     for (auto it = frames.begin(); it != frames.end();) {
@@ -11,3 +13,5 @@ std::string RangesText(const std::set<int>& frames) {
     }
     return text;
 }
+
+}  // namespace taviron::cli

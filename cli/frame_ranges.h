@@ -4,4 +4,8 @@
 #include <set>
 #include <string>
 
+namespace taviron::cli {
+
 std::string RangesText(const std::set<int>& frames);
+
+}  // namespace taviron::cli

@@ -23,6 +23,7 @@
 #include <iostream>
 #include <new>
 
+namespace taviron::cli {
 namespace {
 
 void AddPluginOption(CLI::App& command, std::string& pluginPath) {
@@ -200,8 +201,10 @@ int Run(int argc, char** argv) {
 }
 
 }  // namespace
+}  // namespace taviron::cli
 
 int main(int argc, char** argv) {
+    using namespace taviron::cli;
     RemoveTemporaryFilesOnInterrupt();
     try {
         return Run(argc, argv);

@@ -4,5 +4,9 @@
 
 #include <string>
 
+namespace taviron::cli {
+
 // The shortest text that reads back as `value`.
 std::string NumberText(double value);
+
+}  // namespace taviron::cli

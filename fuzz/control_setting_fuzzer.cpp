@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+namespace taviron::cli {
 namespace {
 
 PluginSession* session = nullptr;
@@ -91,3 +92,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
 }
+
+}  // namespace taviron::cli

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+namespace taviron::cli {
 namespace {
 
 constexpr int kSampleFrames[] = {0, 1, 2, 7, 10, 99, 100, 1001, -1, -12, 123456789, INT_MAX, INT_MIN, INT_MIN + 1};
@@ -64,3 +65,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
 }
+
+}  // namespace taviron::cli

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <string>
 
+namespace taviron::cli {
 namespace {
 
 // One in-memory file, rewritten for every input.
@@ -72,3 +73,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(SamePoints(ReadTrackFile(file.Write(text.data(), text.size())), track));
     return 0;
 }
+
+}  // namespace taviron::cli

@@ -8,6 +8,8 @@
 
 #include <iostream>
 
+namespace taviron::cli {
+
 namespace {
 
 // Shows message boxes on standard output while it lives.
@@ -40,3 +42,5 @@ int RunAbout(const std::string& pluginPath) {
     if (boxes.Shown() == 0) throw InputError("the plug-in showed no About box");
     return 0;
 }
+
+}  // namespace taviron::cli

@@ -3,4 +3,8 @@
 
 #include <string>
 
+namespace taviron::cli {
+
 int RunAbout(const std::string& pluginPath);
+
+}  // namespace taviron::cli

@@ -5,6 +5,8 @@
 #include <random>
 #include <vector>
 
+namespace taviron::cli {
+
 namespace {
 
 struct Colour {
@@ -86,3 +88,5 @@ double Psnr(const Image& image, const Image& reference) {
     const double meanSquare = squares / (3.0 * image.Width() * image.Height());
     return meanSquare > 0 ? 10.0 * std::log10(1.0 / meanSquare) : INFINITY;
 }
+
+}  // namespace taviron::cli

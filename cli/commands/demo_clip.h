@@ -8,6 +8,8 @@
 
 #include <map>
 
+namespace taviron::cli {
+
 struct DemoClip {
     taviron::HostRef<Image> background;  // the clean plate, 8-bit RGB
     std::map<int, taviron::HostRef<Image>> frames;  // 8-bit RGB, numbered from 1
@@ -18,3 +20,5 @@ DemoClip MakeDemoClip(int width, int height, int frameCount);
 // Peak signal-to-noise ratio of the colour channels of `image` against
 // `reference`, in decibels.
 double Psnr(const Image& image, const Image& reference);
+
+}  // namespace taviron::cli

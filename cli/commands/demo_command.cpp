@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <filesystem>
 
+namespace taviron::cli {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -94,3 +96,5 @@ int RunDemo(const std::string& pluginPath, const std::string& directory) {
                 directory.c_str(), kWindowFrames);
     return 0;
 }
+
+}  // namespace taviron::cli

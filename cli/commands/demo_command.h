@@ -4,4 +4,8 @@
 
 #include <string>
 
+namespace taviron::cli {
+
 int RunDemo(const std::string& pluginPath, const std::string& directory);
+
+}  // namespace taviron::cli

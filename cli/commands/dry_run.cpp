@@ -9,6 +9,8 @@
 #include <set>
 #include <string>
 
+namespace taviron::cli {
+
 namespace {
 
 bool Exists(const std::string& path) {
@@ -55,3 +57,5 @@ void PrintDryRun(const DryRunPlan& plan) {
     PrintFrames("skip, no input file,", plan.input.Text(), noInput);
     PrintFrames("skip, complete output exists,", plan.output.Text(), done);
 }
+
+}  // namespace taviron::cli

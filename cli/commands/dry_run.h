@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+namespace taviron::cli {
+
 struct DryRunPlan {
     const FramePattern& input;
     const FramePattern& output;
@@ -18,3 +20,5 @@ struct DryRunPlan {
 };
 
 void PrintDryRun(const DryRunPlan& plan);
+
+}  // namespace taviron::cli

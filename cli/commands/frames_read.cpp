@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <climits>
 
+namespace taviron::cli {
+
 taviron::WindowOffsets ReadOffsetsOf(const PluginSession& session) {
     return taviron::RequestWindowOf(session.InputWithID(taviron::link_id::kFrames).Value(),
                                     session.InputWithID(taviron::link_id::kSampleDirection).Value())
@@ -26,3 +28,5 @@ std::set<int> InputFramesRead(const std::vector<int>& frames, taviron::WindowOff
     }
     return inputFrames;
 }
+
+}  // namespace taviron::cli

@@ -9,6 +9,8 @@
 #include <set>
 #include <vector>
 
+namespace taviron::cli {
+
 // Input frames first to last, both included.
 struct FrameSpan {
     int first = 0;
@@ -25,3 +27,5 @@ FrameSpan InputFramesOf(int frame, taviron::WindowOffsets read);
 
 // Every frame that the requests of `frames` read.
 std::set<int> InputFramesRead(const std::vector<int>& frames, taviron::WindowOffsets read);
+
+}  // namespace taviron::cli

@@ -17,6 +17,8 @@
 #include <optional>
 #include <vector>
 
+namespace taviron::cli {
+
 namespace {
 
 // One link as the host knows it.
@@ -166,3 +168,5 @@ int RunInfo(const std::string& pluginPath, bool json, const std::string& picture
     }
     return 0;
 }
+
+}  // namespace taviron::cli

@@ -3,4 +3,8 @@
 
 #include <string>
 
+namespace taviron::cli {
+
 int RunInfo(const std::string& pluginPath, bool json, const std::string& picturePath);
+
+}  // namespace taviron::cli

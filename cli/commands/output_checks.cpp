@@ -9,6 +9,8 @@
 #include <climits>
 #include <filesystem>
 
+namespace taviron::cli {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -79,3 +81,5 @@ void MakeOutputFolder(const std::string& outputPath) {
     fs::create_directories(folder, error);
     if (error) throw OutputError("cannot make the output folder " + folder.string() + ": " + error.message());
 }
+
+}  // namespace taviron::cli

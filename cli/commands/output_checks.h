@@ -10,6 +10,8 @@
 
 #include <vector>
 
+namespace taviron::cli {
+
 // Throws a usage error naming the value at fault; `depth` UNKNOWN is the
 // input's type.
 void CheckOutput(const FramePattern& output, const std::vector<int>& frames, const OutputEncoding& encoding,
@@ -18,3 +20,5 @@ void CheckOutput(const FramePattern& output, const std::vector<int>& frames, con
 // Makes the output's folder with its parents; throws an output error saying
 // why it cannot.
 void MakeOutputFolder(const std::string& outputPath);
+
+}  // namespace taviron::cli

@@ -7,6 +7,8 @@
 #include <exception>
 #include <new>
 
+namespace taviron::cli {
+
 ProgressFormat ProgressFormatNamed(const std::string& name) {
     return strcasecmp(name.c_str(), "openjd") == 0 ? ProgressFormat::OpenJD : ProgressFormat::Text;
 }
@@ -79,3 +81,5 @@ void PrintOpenJDMessage(const char* kind, const std::string& text) {
 }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+}  // namespace taviron::cli

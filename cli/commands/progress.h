@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+namespace taviron::cli {
+
 enum class ProgressFormat { Text, OpenJD };
 
 // "text" or "openjd", in any case; anything else is the text format.
@@ -51,3 +53,5 @@ void PrintOpenJDMessage(const char* kind, const std::string& text);
 
 // Whether standard error is a terminal.
 bool StandardErrorIsTerminal();
+
+}  // namespace taviron::cli

@@ -27,6 +27,8 @@
 #include <set>
 #include <thread>
 
+namespace taviron::cli {
+
 namespace {
 
 constexpr size_t kFramesWaitingToBeWritten = 1;
@@ -247,3 +249,5 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     }
     return static_cast<int>(status);
 }
+
+}  // namespace taviron::cli

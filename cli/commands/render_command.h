@@ -5,5 +5,9 @@
 
 #include <string>
 
+namespace taviron::cli {
+
 // Returns the exit status; throws CliError for a fault that stops the render.
 int RunRender(const std::string& pluginPath, const RenderOptions& options);
+
+}  // namespace taviron::cli

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace taviron::cli {
+
 struct RenderOptions {
     std::string input;
     std::string output;
@@ -34,3 +36,5 @@ struct RenderOptions {
     bool skipExisting = false;
     OutputEncoding encoding;
 };
+
+}  // namespace taviron::cli

@@ -13,6 +13,8 @@
 #include <limits>
 #include <set>
 
+namespace taviron::cli {
+
 std::vector<int> ParseRange(const std::string& text) {
     const auto usage = [&] { return UsageError("--range takes FIRST-LAST (e.g. 1001-1100), not \"" + text + "\""); };
     // A frame number at `text[at]`, which may carry a minus sign.
@@ -83,3 +85,5 @@ void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>&
             throw UsageError("the output " + path + " is a file the render reads; choose another output name");
     }
 }
+
+}  // namespace taviron::cli

@@ -13,6 +13,8 @@
 #include <optional>
 #include <vector>
 
+namespace taviron::cli {
+
 // "A-B" or "A"; throws a usage error.
 std::vector<int> ParseRange(const std::string& text);
 // 8, 16, half, float; UNKNOWN when not given.
@@ -26,3 +28,5 @@ size_t CacheBudgetBytes(std::optional<double> megabytes);
 void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>& frames, const FramePattern& input,
                              taviron::WindowOffsets read, const std::optional<FramePattern>& mask,
                              const std::string& trackFile);
+
+}  // namespace taviron::cli

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace taviron::cli {
+
 void RenderReport::Failed(int frame, const CliError& error) {
     notWritten_.insert(frame);
     status_ = std::max(status_, error.Status());
@@ -27,3 +29,5 @@ ExitStatus RenderReport::Finish() {
     if (!notWritten_.empty()) progress_.Report("frames not written: " + RangesText(notWritten_));
     return status_;
 }
+
+}  // namespace taviron::cli

@@ -10,6 +10,8 @@
 #include <set>
 #include <string>
 
+namespace taviron::cli {
+
 class RenderReport {
 public:
     explicit RenderReport(Progress& progress) : progress_(progress) {}
@@ -41,3 +43,5 @@ private:
     std::set<int> notWritten_;
     ExitStatus status_ = ExitStatus::Ok;
 };
+
+}  // namespace taviron::cli

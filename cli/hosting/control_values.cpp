@@ -10,6 +10,8 @@
 #include <cmath>
 #include <vector>
 
+namespace taviron::cli {
+
 namespace {
 
 bool IsWhole(double value) { return std::floor(value) == value; }
@@ -55,3 +57,5 @@ void CheckControlValue(const Input& input, double value, const std::string& what
     if (tags.GetInteger(TAG_IntegerSteps, 0) != 0 && !IsWhole(value))
         throw UsageError(what + " takes whole numbers, not " + written);
 }
+
+}  // namespace taviron::cli

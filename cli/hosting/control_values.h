@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace taviron::cli {
+
 // True for an input that holds a number set by a control (a checkbox, a
 // combo box, a button row, a slider); false for images, points and buttons.
 bool HoldsControlValue(const Input& input);
@@ -16,3 +18,5 @@ bool HoldsControlValue(const Input& input);
 // numbers where it moves in whole steps). `what` names the option, `written`
 // is the value as the user wrote it.
 void CheckControlValue(const Input& input, double value, const std::string& what, const std::string& written);
+
+}  // namespace taviron::cli

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <vector>
 
+namespace taviron::cli {
+
 std::string DefaultPluginPath() {
     const std::string program = ModulePathOf(reinterpret_cast<const void*>(&DefaultPluginPath));
     return (std::filesystem::path(program).parent_path() / "taviron.so").string();
@@ -55,3 +57,5 @@ Output& PluginSession::OutputWithID(const std::string& id) const {
 void PluginSession::SetControl(const std::string& id, double value) {
     tool_->SetInputValue(&InputWithID(id), value, 0.0);
 }
+
+}  // namespace taviron::cli

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+namespace taviron::cli {
+
 // The module beside this program.
 std::string DefaultPluginPath();
 
@@ -42,3 +44,5 @@ private:
     Registry* class_ = nullptr;
     Operator* tool_ = nullptr;
 };
+
+}  // namespace taviron::cli

@@ -5,6 +5,8 @@
 #include <climits>
 #include <cmath>
 
+namespace taviron::cli {
+
 bool FrameAtTime(double time, int& frame) {
     if (!(std::floor(time) == time) || time < INT_MIN || time > INT_MAX) return false;
     frame = static_cast<int>(time);
@@ -40,3 +42,5 @@ Parameter* TrackSource::Fetch(double time) {
     const auto found = track_.find(frame);
     return found == track_.end() ? nullptr : new Point(found->second.x, found->second.y);
 }
+
+}  // namespace taviron::cli

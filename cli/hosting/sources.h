@@ -12,6 +12,8 @@
 #include <map>
 #include <memory>
 
+namespace taviron::cli {
+
 // The whole frame number at `time`; false for a time between frames.
 bool FrameAtTime(double time, int& frame);
 
@@ -45,3 +47,5 @@ public:
 private:
     TrackData track_;
 };
+
+}  // namespace taviron::cli

@@ -14,6 +14,8 @@
 #include <cmath>
 #include <cstdlib>
 
+namespace taviron::cli {
+
 namespace {
 
 std::string Lower(std::string text) {
@@ -141,3 +143,5 @@ void RequireWindow(const PluginSession& session, const RenderOptions& options) {
                      NumberText(frames.Tags().GetDouble(TAG_RangeMax, 0.0)) + "); the tool starts at " +
                      NumberText(frames.Value()) + ", which copies the input unchanged (--frames 0 asks for that)");
 }
+
+}  // namespace taviron::cli

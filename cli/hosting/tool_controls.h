@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace taviron::cli {
+
 // Throws a usage error naming the option and the value at fault.
 double ParseNumber(const std::string& text, const std::string& what);
 
@@ -34,3 +36,5 @@ void ApplyControls(PluginSession& session, const RenderOptions& options);
 // Throws a usage error when the options leave the window at the tool's
 // starting value: Frames 0 renders a plain copy, which must be asked for.
 void RequireWindow(const PluginSession& session, const RenderOptions& options);
+
+}  // namespace taviron::cli

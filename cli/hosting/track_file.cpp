@@ -11,6 +11,8 @@
 #include <sstream>
 #include <vector>
 
+namespace taviron::cli {
+
 namespace {
 
 std::string Trimmed(const std::string& text) {
@@ -119,3 +121,5 @@ TrackData ToolPoints(TrackData track, TrackConvention convention) {
         for (auto& [frame, point] : track) point = {-point.x, -point.y};
     return track;
 }
+
+}  // namespace taviron::cli

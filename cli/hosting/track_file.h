@@ -6,6 +6,8 @@
 #include <map>
 #include <string>
 
+namespace taviron::cli {
+
 struct TrackPoint {
     double x = 0.0;
     double y = 0.0;
@@ -25,3 +27,5 @@ TrackData ReadTrackFile(const std::string& path);
 // point minus that frame's point, so a feature's positions go to it
 // mirrored: the sample then moves with the feature.
 TrackData ToolPoints(TrackData track, TrackConvention convention);
+
+}  // namespace taviron::cli

@@ -2,6 +2,8 @@
 
 #include "errors.h"
 
+namespace taviron::cli {
+
 namespace {
 
 std::string Listed(const std::vector<std::string>& channels) {
@@ -24,3 +26,5 @@ void ChannelAgreement::Check(const std::string& path, const DecodedFrame& frame)
         throw InputError(path + " has the channels " + Listed(channels) + " but " + firstPath_ + " has " +
                          Listed(firstChannels_) + "; every frame of a sequence needs the same channels");
 }
+
+}  // namespace taviron::cli

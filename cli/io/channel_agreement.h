@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace taviron::cli {
+
 class ChannelAgreement {
 public:
     // Throws an input error naming both files and their channels when
@@ -21,3 +23,5 @@ private:
     std::string firstPath_;
     std::vector<std::string> firstChannels_;
 };
+
+}  // namespace taviron::cli

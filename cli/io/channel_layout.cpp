@@ -4,6 +4,8 @@
 #include <cctype>
 #include <string>
 
+namespace taviron::cli {
+
 namespace {
 
 std::string Lower(std::string text) {
@@ -122,3 +124,5 @@ OIIO::TypeDesc TypeDescOf(PixelType type) {
     }
     return OIIO::TypeDesc::FLOAT;
 }
+
+}  // namespace taviron::cli

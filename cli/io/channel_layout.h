@@ -7,6 +7,8 @@
 
 #include <vector>
 
+namespace taviron::cli {
+
 struct ChannelLayout {
     static constexpr int kExtra = -1;
 
@@ -31,3 +33,5 @@ ChannelLayout LayoutOf(const OIIO::ImageSpec& spec);
 // The host pixel type that holds the file's mapped channels without loss.
 PixelType PixelTypeFor(const OIIO::ImageSpec& spec, const ChannelLayout& layout);
 OIIO::TypeDesc TypeDescOf(PixelType type);
+
+}  // namespace taviron::cli

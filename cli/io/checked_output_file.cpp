@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace taviron::cli {
+
 CheckedOutputFile::CheckedOutputFile(const std::string& path) : IOProxy(path, Write) {
     descriptor_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (descriptor_ < 0) {
@@ -74,3 +76,5 @@ void CheckedOutputFile::Fail(int code) {
     if (failure_.empty()) failure_ = std::strerror(code);
     IOProxy::error(failure_);
 }
+
+}  // namespace taviron::cli

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace taviron::cli {
+
 class CheckedOutputFile : public OIIO::Filesystem::IOProxy {
 public:
     // Creates or empties the file; Failure() tells when that failed.
@@ -35,3 +37,5 @@ private:
     int descriptor_ = -1;
     std::string failure_;
 };
+
+}  // namespace taviron::cli

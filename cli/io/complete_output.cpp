@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+namespace taviron::cli {
+
 bool CompleteOutputExists(const std::string& path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error) || std::filesystem::file_size(path, error) == 0) return false;
@@ -11,3 +13,5 @@ bool CompleteOutputExists(const std::string& path) {
     if (!file) OIIO::geterror();
     return file != nullptr;
 }
+
+}  // namespace taviron::cli

@@ -5,4 +5,8 @@
 
 #include <string>
 
+namespace taviron::cli {
+
 bool CompleteOutputExists(const std::string& path);
+
+}  // namespace taviron::cli

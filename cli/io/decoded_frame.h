@@ -11,6 +11,8 @@
 
 #include <memory>
 
+namespace taviron::cli {
+
 struct FrameFormat {
     OIIO::ImageSpec spec;  // the file's size, channels, pixel type and metadata
     ChannelLayout layout;
@@ -31,3 +33,5 @@ struct DecodedFrame {
     }
     size_t Bytes() const { return image->PixelBytes() + ExtraBytes(); }
 };
+
+}  // namespace taviron::cli

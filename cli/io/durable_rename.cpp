@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
+namespace taviron::cli {
+
 namespace {
 
 // Syncs what `path` names; the reason of the failure, empty when none. A file
@@ -29,3 +31,5 @@ std::string RenameDurably(const std::string& from, const std::string& to) {
     const std::filesystem::path folder = std::filesystem::path(to).parent_path();
     return Sync(folder.empty() ? "." : folder.string(), O_RDONLY | O_DIRECTORY);
 }
+
+}  // namespace taviron::cli

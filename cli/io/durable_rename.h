@@ -6,7 +6,11 @@
 
 #include <string>
 
+namespace taviron::cli {
+
 // Syncs `from`'s data, renames it to `to` and syncs the folder that holds
 // `to`. Returns the reason of the first failure, empty on success; `from` is
 // left in place when the rename did not happen.
 std::string RenameDurably(const std::string& from, const std::string& to);
+
+}  // namespace taviron::cli

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace taviron::cli {
+
 std::string ReasonFileCannotBeRead(const std::string& path) {
     const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) return std::strerror(errno);
@@ -17,3 +19,5 @@ std::string ReasonFileCannotBeRead(const std::string& path) {
     if (known && S_ISREG(status.st_mode) && status.st_size == 0) return "it is empty (0 bytes)";
     return "";
 }
+
+}  // namespace taviron::cli

@@ -5,5 +5,9 @@
 
 #include <string>
 
+namespace taviron::cli {
+
 // Empty when the file opens for reading and is neither a directory nor empty.
 std::string ReasonFileCannotBeRead(const std::string& path);
+
+}  // namespace taviron::cli

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+namespace taviron::cli {
+
 namespace fs = std::filesystem;
 
 FileIdentity IdentityOf(const std::string& path) {
@@ -14,3 +16,5 @@ FileIdentity IdentityOf(const std::string& path) {
     if (stat(folder.c_str(), &status) == 0) return {status.st_dev, status.st_ino, absolute.filename().string()};
     return {0, 0, absolute.string()};
 }
+
+}  // namespace taviron::cli

@@ -9,6 +9,8 @@
 #include <string>
 #include <tuple>
 
+namespace taviron::cli {
+
 struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
@@ -25,3 +27,5 @@ struct FileIdentity {
 // Follows symbolic links. A path whose folder does not exist either is
 // known by its absolute, normalised spelling.
 FileIdentity IdentityOf(const std::string& path);
+
+}  // namespace taviron::cli

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace taviron::cli {
+
 FrameCache::FrameCache(Decoder decoder, size_t budgetBytes, Spiller spiller)
     : decoder_(std::move(decoder)),
       budget_(budgetBytes),
@@ -116,3 +118,5 @@ void FrameCache::PrefetchLoop() {
         Decode(frame, lock);
     }
 }
+
+}  // namespace taviron::cli

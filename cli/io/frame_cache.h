@@ -18,6 +18,8 @@
 #include <mutex>
 #include <thread>
 
+namespace taviron::cli {
+
 class FrameCache {
 public:
     // Gives a frame, or nullptr when there is none; may throw.
@@ -70,3 +72,5 @@ private:
     bool stopping_ = false;
     std::thread prefetcher_;
 };
+
+}  // namespace taviron::cli

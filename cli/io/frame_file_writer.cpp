@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <optional>
 
+namespace taviron::cli {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -164,3 +166,5 @@ void WriteFrameFile(const std::string& path, const Image& image, const FrameForm
                     const float* extras, OIIO::TypeDesc type) {
     PendingFrameFile(path, image, format, extras, type).Write();
 }
+
+}  // namespace taviron::cli

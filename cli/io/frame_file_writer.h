@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace taviron::cli {
+
 // The shape of an 8-bit RGB (3 channels) or RGBA (4) file of the given size,
 // for pictures made in memory.
 FrameFormat EightBitFormat(int width, int height, int channels);
@@ -45,3 +47,5 @@ private:
 // Prepares and writes in one go.
 void WriteFrameFile(const std::string& path, const Image& image, const FrameFormat& format,
                     const float* extras, OIIO::TypeDesc type);
+
+}  // namespace taviron::cli

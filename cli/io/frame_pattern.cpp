@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <regex>
 
+namespace taviron::cli {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -110,3 +112,5 @@ std::vector<int> FramePattern::FramesOnDisk() const {
     std::sort(frames.begin(), frames.end());
     return frames;
 }
+
+}  // namespace taviron::cli

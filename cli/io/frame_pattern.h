@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace taviron::cli {
+
 class FramePattern {
 public:
     // Throws a usage error for an empty pattern.
@@ -28,3 +30,5 @@ private:
     std::string suffix_;
     int padding_ = 0;
 };
+
+}  // namespace taviron::cli

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace taviron::cli {
+
 namespace {
 
 constexpr int32_t kStripRows = 64;
@@ -198,3 +200,5 @@ std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole
     frame->format = std::move(format);
     return frame;
 }
+
+}  // namespace taviron::cli

@@ -7,8 +7,12 @@
 #include <memory>
 #include <string>
 
+namespace taviron::cli {
+
 enum class FrameRole { Picture, Mask };
 
 // A mask without alpha takes its alpha from its first channel. Throws an
 // input error naming the file.
 std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole role);
+
+}  // namespace taviron::cli

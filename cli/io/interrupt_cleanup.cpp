@@ -9,6 +9,8 @@
 #include <set>
 #include <thread>
 
+namespace taviron::cli {
+
 namespace {
 
 std::mutex& RegistryMutex() {
@@ -71,3 +73,5 @@ void UnregisterTemporaryFile(const std::string& path) {
     const auto found = Registry().find(path);
     if (found != Registry().end()) Registry().erase(found);
 }
+
+}  // namespace taviron::cli

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace taviron::cli {
+
 // Blocks the signals in the calling thread, and so in every thread started
 // after it, and starts the thread that waits for them. Call it first thing
 // in main.
@@ -16,3 +18,5 @@ void RemoveTemporaryFilesOnInterrupt();
 // A temporary file from before it is created until it is renamed or removed.
 void RegisterTemporaryFile(const std::string& path);
 void UnregisterTemporaryFile(const std::string& path);
+
+}  // namespace taviron::cli

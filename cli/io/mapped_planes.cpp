@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace taviron::cli {
+
 namespace {
 
 // Rows kept behind the last row read, for the other workers still on the
@@ -60,3 +62,5 @@ void MappedPlanes::LetGo(int32_t firstRow, int32_t endRow) const {
         if (end > start) madvise(base_ + start, end - start, MADV_DONTNEED);
     }
 }
+
+}  // namespace taviron::cli

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace taviron::cli {
+
 class MappedPlanes : public ExternalPixels {
 public:
     // Maps `bytes` of the file `fd` (which the caller may close afterwards):
@@ -35,3 +37,5 @@ private:
     // Rows before it have been let go.
     mutable std::atomic<int32_t> keptFrom_{0};
 };
+
+}  // namespace taviron::cli

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+namespace taviron::cli {
+
 namespace {
 
 // The compressions OpenEXR files take, by the image library's names; the
@@ -59,3 +61,5 @@ void ApplyEncoding(const OutputEncoding& encoding, OIIO::ImageSpec& spec) {
     if (encoding.jpegQuality) spec.attribute("compression", "jpeg:" + std::to_string(*encoding.jpegQuality));
     if (encoding.pngLevel) spec.attribute("png:compressionLevel", *encoding.pngLevel);
 }
+
+}  // namespace taviron::cli

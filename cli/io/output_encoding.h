@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace taviron::cli {
+
 struct OutputEncoding {
     std::string exrCompression;  // e.g. zip, piz, dwaa or dwaa:45; empty: the library's default
     std::optional<int> jpegQuality;  // 1 to 100
@@ -18,3 +20,5 @@ struct OutputEncoding {
 // `outputPath` (e.g. out.####.exr) does not have.
 void CheckEncoding(const OutputEncoding& encoding, const std::string& outputPath, const std::string& formatName);
 void ApplyEncoding(const OutputEncoding& encoding, OIIO::ImageSpec& spec);
+
+}  // namespace taviron::cli

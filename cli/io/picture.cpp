@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace taviron::cli {
+
 namespace {
 
 constexpr uint32_t kUncompressed = 0;
@@ -54,3 +56,5 @@ taviron::HostRef<Image> DecodeBitmap(const ResourceBytes& bitmap) {
     }
     return image;
 }
+
+}  // namespace taviron::cli

@@ -6,6 +6,10 @@
 #include <hostsdk/image.h>
 #include <hostsdk/registry.h>
 
+namespace taviron::cli {
+
 // An 8-bit RGBA image, top row first. Throws an input error for a bitmap of
 // a kind other than uncompressed 24 or 32 bits per pixel.
-taviron::HostRef<Image> DecodeBitmap(const ResourceBytes& bitmap);
+HostRef<Image> DecodeBitmap(const ResourceBytes& bitmap);
+
+}  // namespace taviron::cli

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <vector>
 
+namespace taviron::cli {
+
 struct ScratchUsage {
     std::atomic<size_t> inUse{0};
     std::atomic<size_t> peak{0};
@@ -159,3 +161,5 @@ std::string SizeText(double bytes) {
     else std::snprintf(text, sizeof text, "%.0f MB", bytes / 1e6);
     return text;
 }
+
+}  // namespace taviron::cli

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+namespace taviron::cli {
+
 struct ScratchUsage;
 
 class ScratchFolder {
@@ -42,3 +44,5 @@ private:
 
 // "12.3 GB", "850 MB".
 std::string SizeText(double bytes);
+
+}  // namespace taviron::cli

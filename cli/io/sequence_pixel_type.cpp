@@ -2,6 +2,8 @@
 
 #include <OpenImageIO/imageio.h>
 
+namespace taviron::cli {
+
 OIIO::TypeDesc SequencePixelType(const FramePattern& input) {
     const std::vector<int> frames = input.FramesOnDisk();
     if (frames.empty()) return OIIO::TypeDesc::UNKNOWN;
@@ -12,3 +14,5 @@ OIIO::TypeDesc SequencePixelType(const FramePattern& input) {
     }
     return file->spec().format;
 }
+
+}  // namespace taviron::cli

@@ -8,5 +8,9 @@
 
 #include <OpenImageIO/typedesc.h>
 
+namespace taviron::cli {
+
 // UNKNOWN when the sequence has no readable file, and each frame keeps its own.
 OIIO::TypeDesc SequencePixelType(const FramePattern& input);
+
+}  // namespace taviron::cli

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+namespace taviron::cli {
+
 SequenceReader::SequenceReader(FramePattern pattern, FrameRole role) : pattern_(std::move(pattern)), role_(role) {}
 
 std::shared_ptr<const DecodedFrame> SequenceReader::Read(int frame) {
@@ -22,3 +24,5 @@ std::shared_ptr<const DecodedFrame> SequenceReader::Decode(const std::string& pa
     ++filesRead_;
     return frame;
 }
+
+}  // namespace taviron::cli

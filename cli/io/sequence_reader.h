@@ -11,6 +11,8 @@
 #include <memory>
 #include <mutex>
 
+namespace taviron::cli {
+
 class SequenceReader {
 public:
     SequenceReader(FramePattern pattern, FrameRole role);
@@ -34,3 +36,5 @@ private:
     std::mutex stillMutex_;
     std::shared_ptr<const DecodedFrame> still_;
 };
+
+}  // namespace taviron::cli

@@ -2,6 +2,8 @@
 
 #include "errors.h"
 
+namespace taviron::cli {
+
 namespace {
 
 std::string SizeText(int32_t width, int32_t height) { return std::to_string(width) + "x" + std::to_string(height); }
@@ -22,3 +24,5 @@ void SizeAgreement::Check(const std::string& path, const DecodedFrame& frame) {
         throw InputError(path + " is " + SizeText(width, height) + " but " + firstPath_ + " is " +
                          SizeText(width_, height_) + "; every frame of a sequence needs the same size");
 }
+
+}  // namespace taviron::cli

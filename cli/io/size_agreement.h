@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+namespace taviron::cli {
+
 class SizeAgreement {
 public:
     // Throws an input error naming `path` and both sizes when `frame`
@@ -20,3 +22,5 @@ private:
     int32_t width_ = 0;
     int32_t height_ = 0;
 };
+
+}  // namespace taviron::cli

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <set>
 
+namespace taviron::cli {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -42,3 +44,5 @@ size_t RemoveStaleTemporaryFiles(const FramePattern& output, const std::vector<i
     }
     return removed;
 }
+
+}  // namespace taviron::cli

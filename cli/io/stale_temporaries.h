@@ -6,6 +6,10 @@
 
 #include <vector>
 
+namespace taviron::cli {
+
 // Removes the temporary files of the outputs of `frames` that this machine
 // wrote and whose writing process is no longer alive; returns how many.
 size_t RemoveStaleTemporaryFiles(const FramePattern& output, const std::vector<int>& frames);
+
+}  // namespace taviron::cli

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace taviron::cli {
+
 std::optional<OIIO::TypeDesc> StoredType(const std::string& path, OIIO::ImageSpec spec) {
     // The memory outlives the file, which may still write to it as it goes.
     std::vector<unsigned char> bytes;
@@ -19,3 +21,5 @@ std::optional<OIIO::TypeDesc> StoredType(const std::string& path, OIIO::ImageSpe
     if (!written || !stored.channelformats.empty()) return std::nullopt;
     return stored.format;
 }
+
+}  // namespace taviron::cli

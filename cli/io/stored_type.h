@@ -7,7 +7,11 @@
 #include <optional>
 #include <string>
 
+namespace taviron::cli {
+
 // The sample type the format of `path` stores an image of `spec` in, found
 // by writing one pixel of it to memory; empty when the format cannot write
 // to memory or keeps a type per channel.
 std::optional<OIIO::TypeDesc> StoredType(const std::string& path, OIIO::ImageSpec spec);
+
+}  // namespace taviron::cli

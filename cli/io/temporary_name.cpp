@@ -7,6 +7,8 @@
 #include <climits>
 #include <filesystem>
 
+namespace taviron::cli {
+
 namespace {
 
 const std::string kMarker = ".taviron-";
@@ -54,3 +56,5 @@ std::optional<TemporaryOf> ParseTemporaryName(const std::string& name) {
     if (!AllDigits(digits) || digits.size() > 9) return std::nullopt;
     return TemporaryOf{name.substr(1, marker - 1), tag.substr(0, dash), static_cast<pid_t>(std::stol(digits))};
 }
+
+}  // namespace taviron::cli

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+namespace taviron::cli {
+
 // This machine's name as temporary names carry it: letters, digits and '-'.
 const std::string& ThisMachineName();
 
@@ -23,3 +25,5 @@ struct TemporaryOf {
     pid_t process = 0;
 };
 std::optional<TemporaryOf> ParseTemporaryName(const std::string& name);
+
+}  // namespace taviron::cli

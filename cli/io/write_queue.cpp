@@ -1,5 +1,7 @@
 #include "io/write_queue.h"
 
+namespace taviron::cli {
+
 WriteQueue::WriteQueue(size_t writers, size_t capacity) : capacity_(capacity) {
     for (size_t i = 0; i < writers; ++i) writers_.emplace_back([this] { WriteLoop(); });
 }
@@ -72,3 +74,5 @@ void WriteQueue::WriteLoop() {
         }
     }
 }
+
+}  // namespace taviron::cli

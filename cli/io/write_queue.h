@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+namespace taviron::cli {
+
 class WriteQueue {
 public:
     struct Failure {
@@ -53,3 +55,5 @@ private:
     std::set<int> written_;
     std::vector<std::thread> writers_;
 };
+
+}  // namespace taviron::cli

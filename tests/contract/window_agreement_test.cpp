@@ -23,6 +23,7 @@
 #include <sstream>
 #include <vector>
 
+namespace taviron::cli {
 namespace {
 
 namespace link_id = taviron::link_id;
@@ -158,3 +159,4 @@ TEST_F(WindowAgreement, TheControlCheckRefusesValuesBeyondTheSliderBeforePlannin
 }
 
 }  // namespace
+}  // namespace taviron::cli

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <thread>
 
+namespace taviron::cli {
 namespace {
 
 using namespace std::chrono_literals;
@@ -82,3 +83,4 @@ TEST(FrameCache, PrefetchKeepsToTheBudget) {
 }
 
 }  // namespace
+}  // namespace taviron::cli

@@ -12,6 +12,7 @@
 
 namespace fs = std::filesystem;
 
+namespace taviron::cli {
 namespace {
 
 class FramePatternOnDisk : public ::testing::Test {
@@ -61,3 +62,4 @@ TEST_F(FramePatternOnDisk, FieldAtTheStartOfTheNameFindsItsFrames) {
 }
 
 }  // namespace
+}  // namespace taviron::cli

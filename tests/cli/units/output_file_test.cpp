@@ -16,6 +16,7 @@
 
 namespace fs = std::filesystem;
 
+namespace taviron::cli {
 namespace {
 
 class OutputFile : public ::testing::Test {
@@ -79,3 +80,4 @@ TEST_F(OutputFile, FailedRenameIsReported) {
 }
 
 }  // namespace
+}  // namespace taviron::cli

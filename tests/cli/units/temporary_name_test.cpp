@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+namespace taviron::cli {
+
 // Farm nodes share output folders: the name must say which machine and
 // which of its processes is writing, whatever the machine is called.
 TEST(TemporaryName, CarriesTheMachineAndProcessAndReadsBack) {
@@ -30,3 +32,5 @@ TEST(TemporaryName, MachineNamesWithDashesAndOtherNamesAreTold) {
                   "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-"),
               std::string::npos);
 }
+
+}  // namespace taviron::cli

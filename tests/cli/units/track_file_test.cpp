@@ -12,6 +12,7 @@
 
 namespace fs = std::filesystem;
 
+namespace taviron::cli {
 namespace {
 
 std::string TrackFileHolding(const std::string& text) {
@@ -38,3 +39,4 @@ TEST(TrackFile, CoordinatesThatAreNoNumbersAreRefused) {
 }
 
 }  // namespace
+}  // namespace taviron::cli
