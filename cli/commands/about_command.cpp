@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "hosting/plugin_session.h"
 
+#include <CLI/CLI.hpp>
 #include <contract/tool_ids.h>
 #include <hostsdk/message_box.h>
 
@@ -41,6 +42,12 @@ int RunAbout(const std::string& pluginPath) {
     session.SetControl(taviron::link_id::kAbout, 0.0);  // released
     if (boxes.Shown() == 0) throw InputError("the plug-in showed no About box");
     return 0;
+}
+
+CLI::App& AddAboutCommand(CLI::App& app, CommandRun& chosen) {
+    CLI::App& about = *app.add_subcommand("about", "Press the tool's About button");
+    about.callback([&chosen] { chosen = RunAbout; });
+    return about;
 }
 
 }  // namespace taviron::cli

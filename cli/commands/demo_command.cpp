@@ -3,12 +3,13 @@
 #include "commands/demo_clip.h"
 #include "errors.h"
 #include "io/frame_file_writer.h"
+#include "hosting/filtered_frame.h"
 #include "hosting/plugin_session.h"
 #include "hosting/sources.h"
 
+#include <CLI/CLI.hpp>
 #include <contract/combo_items.h>
 #include <contract/tool_ids.h>
-#include <hostsdk/request.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -45,18 +46,6 @@ taviron::HostRef<Image> SideBySide(const Image& before, const Image& after) {
     return picture;
 }
 
-taviron::HostRef<Image> Filter(PluginSession& session, int frame) {
-    Request request(&session.Tool(), frame);
-    session.Tool().Process(&request);
-    Parameter* value = request.TakeOutputData(&session.OutputWithID(taviron::link_id::kOutput));
-    auto* image = dynamic_cast<Image*>(value);
-    if (!image) {
-        if (value) value->Recycle();
-        throw InputError("the tool gave no image for demo frame " + std::to_string(frame));
-    }
-    return taviron::HostRef<Image>(image);
-}
-
 }  // namespace
 
 int RunDemo(const std::string& pluginPath, const std::string& directory) {
@@ -75,7 +64,7 @@ int RunDemo(const std::string& pluginPath, const std::string& directory) {
     double psnrBefore = 0.0;
     double psnrAfter = 0.0;
     for (const auto& [frame, input] : clip.frames) {
-        const taviron::HostRef<Image> output = Filter(session, frame);
+        const HostRef<Image> output = FilteredFrame(session.Tool(), session.OutputWithID(taviron::link_id::kOutput), frame);
         psnrBefore += Psnr(*input, *clip.background) / kFrames;
         psnrAfter += Psnr(*output, *clip.background) / kFrames;
         WriteFrameFile(FramePath(directory, "input", frame), *input, format, nullptr, OIIO::TypeDesc::UINT8);
@@ -95,6 +84,16 @@ int RunDemo(const std::string& pluginPath, const std::string& directory) {
     std::printf("The same on files: taviron render -i %s/input.####.png -o clean.####.png --frames %d --method median\n",
                 directory.c_str(), kWindowFrames);
     return 0;
+}
+
+CLI::App& AddDemoCommand(CLI::App& app, CommandRun& chosen) {
+    CLI::App& demo = *app.add_subcommand("demo", "Clean a synthetic noisy clip and show before and after");
+    const auto directory = std::make_shared<std::string>("taviron-demo");
+    demo.add_option("directory", *directory, "Where to write the frames")->capture_default_str();
+    demo.callback([directory, &chosen] {
+        chosen = [directory](const std::string& pluginPath) { return RunDemo(pluginPath, *directory); };
+    });
+    return demo;
 }
 
 }  // namespace taviron::cli

@@ -7,6 +7,7 @@
 #include "hosting/plugin_session.h"
 #include "hosting/tool_controls.h"
 
+#include <CLI/CLI.hpp>
 #include <hostsdk/registry.h>
 #include <hostsdk/tag_list.h>
 #include <nlohmann/json.hpp>
@@ -167,6 +168,23 @@ int RunInfo(const std::string& pluginPath, bool json, const std::string& picture
         WritePicture(tool, picturePath);
     }
     return 0;
+}
+
+CLI::App& AddInfoCommand(CLI::App& app, CommandRun& chosen) {
+    CLI::App& info = *app.add_subcommand("info", "List the tool's registration, inputs and outputs");
+    struct InfoOptions {
+        bool json = false;
+        std::string picturePath;
+    };
+    const auto options = std::make_shared<InfoOptions>();
+    info.add_flag("--json", options->json, "As JSON");
+    info.add_option("--picture", options->picturePath, "Write the tool's picture to this PNG file")->default_str("none");
+    info.callback([options, &chosen] {
+        chosen = [options](const std::string& pluginPath) {
+            return RunInfo(pluginPath, options->json, options->picturePath);
+        };
+    });
+    return info;
 }
 
 }  // namespace taviron::cli

@@ -5,6 +5,7 @@
 #include "commands/frames_read.h"
 #include "errors.h"
 #include "commands/output_checks.h"
+#include "hosting/filtered_frame.h"
 #include "hosting/plugin_session.h"
 #include "commands/progress.h"
 #include "commands/render_plan.h"
@@ -18,8 +19,8 @@
 #include "hosting/track_file.h"
 #include "io/write_queue.h"
 
+#include <CLI/CLI.hpp>
 #include <contract/tool_ids.h>
-#include <hostsdk/request.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -49,20 +50,6 @@ struct Clip {
     std::shared_ptr<FrameCache> cache;
     std::shared_ptr<SequenceSource> source;
 };
-
-taviron::HostRef<Image> FilterFrame(Operator& tool, Output& output, int frame, Clip& clip, Clip* mask) {
-    Request request(&tool, frame);
-    tool.Process(&request);
-    clip.source->RethrowError();
-    if (mask) mask->source->RethrowError();
-    Parameter* value = request.TakeOutputData(&output);
-    auto* image = dynamic_cast<Image*>(value);
-    if (!image) {
-        if (value) value->Recycle();
-        throw InputError("the tool gave no image for frame " + std::to_string(frame));
-    }
-    return taviron::HostRef<Image>(image);
-}
 
 // The mask of `frame`, checked against the frame's size; false when the mask
 // file is missing.
@@ -170,6 +157,8 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
         session.InputWithID(taviron::link_id::kMask).Connect(mask->source);
     }
     Output& result = session.OutputWithID(taviron::link_id::kOutput);
+    std::vector<SequenceSource*> sources{clip.source.get()};
+    if (mask) sources.push_back(mask->source.get());
 
     // Frames wait for a writer in the file's own type: a finished host image
     // goes before its file is compressed. A frame is filtered only when there
@@ -216,7 +205,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
             }
             writer.Push(frame, std::make_unique<PendingFrameFile>(
                                    output.PathOf(frame),
-                                   *FilterFrame(session.Tool(), result, frame, clip, mask ? &*mask : nullptr),
+                                   *FilteredFrame(session.Tool(), result, frame, sources),
                                    *current->format, current->extras.get(), outputType, options.encoding));
             queued.insert(frame);
             clip.cache->Trim();
@@ -248,6 +237,18 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
                          SizeText(static_cast<double>(scratch->PeakBytes())).c_str());
     }
     return static_cast<int>(status);
+}
+
+CLI::App& AddRenderCommand(CLI::App& app, CommandRun& chosen) {
+    CLI::App& render = *app.add_subcommand("render", "Filter an image sequence into another");
+    const auto options = std::make_shared<RenderOptions>();
+    AddRenderOptions(render, *options);
+    render.callback([options, &chosen] {
+        chosen = [options](const std::string& pluginPath) {
+            return ReportingFailure(options->progressFormat, [&] { return RunRender(pluginPath, *options); });
+        };
+    });
+    return render;
 }
 
 }  // namespace taviron::cli

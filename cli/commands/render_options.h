@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}  // namespace CLI
+
 namespace taviron::cli {
 
 struct RenderOptions {
@@ -36,5 +40,8 @@ struct RenderOptions {
     bool skipExisting = false;
     OutputEncoding encoding;
 };
+
+// Declares the options of `taviron render`, read into `options`.
+void AddRenderOptions(CLI::App& render, RenderOptions& options);
 
 }  // namespace taviron::cli

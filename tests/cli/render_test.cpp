@@ -157,11 +157,12 @@ TEST_F(RenderTest, SingleFileMaskServesEveryFrameAndKeepsTheSourceWhereItIsZero)
     }
 }
 
+// The convention's word in any case, as every word of the command line.
 TEST_F(RenderTest, OffsetTrackReachesTheToolAsWritten) {
     const auto clip = WriteClip("plate", "exr", {"R", "G", "B", "A"}, OIIO::TypeDesc::FLOAT, 1, 5);
     std::ofstream(dir / "track.csv") << "frame,x,y\n1,0.5,0.5\n2,0.6,0.4\n3,0.7,0.45\n\n4,0.2,0.9\n";
     const CliResult result = RunTaviron({"render", "-i", dir / "plate.####.exr", "-o", dir / "out.####.exr", "--track",
-                                         dir / "track.csv", "--track-convention", "offset", "--frames", "2"});
+                                         dir / "track.csv", "--track-convention", "Offset", "--frames", "2"});
     ASSERT_EQ(result.status, 0) << result.err;
 
     const std::map<int, std::pair<double, double>> track = {{1, {0.5, 0.5}}, {2, {0.6, 0.4}}, {3, {0.7, 0.45}}, {4, {0.2, 0.9}}};

@@ -1,0 +1,111 @@
+#include "commands/render_options.h"
+
+#include "hosting/tool_controls.h"
+
+#include <CLI/CLI.hpp>
+#include <strings.h>
+
+#include <cmath>
+
+namespace taviron::cli {
+
+namespace {
+
+// A number that is a number: CLI11 reads "nan" and "inf" as doubles.
+const CLI::Validator kFinite(
+    [](const std::string& text) {
+        double value = 0.0;
+        return CLI::detail::lexical_cast(text, value) && std::isfinite(value) ? std::string()
+                                                                              : "takes a finite number, not " + text;
+    },
+    "");
+
+// Words of a closed list, whatever their case.
+CLI::Validator OneOf(const std::vector<std::string>& words) { return CLI::IsMember(words, CLI::ignore_case); }
+
+void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
+    render.add_option("-i,--input", options.input, "Input sequence: plate.####.exr, plate.%04d.exr or one file")
+        ->required();
+    render.add_option("-o,--output", options.output, "Output sequence, same forms; the extension picks the format")
+        ->required();
+    render.add_option("--range", options.range, "Frames to render, FIRST-LAST")
+        ->type_name("FIRST-LAST")
+        ->default_str("every input frame on disk");
+    render.add_option("--frames", options.frames,
+                      "Frames sampled on each side of the current one, 0 to 250 (\"Frames\"); needed unless --set "
+                      "Frames=N gives it, since the tool's starting value 0 copies the input")
+        ->default_str("none");
+    render.add_option("--direction", options.direction, "Which side of the current frame the window lies on")
+        ->transform(CLI::Transformer(DirectionAliases(), CLI::ignore_case).description(""))
+        ->check(OneOf(DirectionWords()))
+        ->default_str("both");
+    render.add_option("--method", options.method, "Filter method")->check(OneOf(MethodWords()))->default_str("median");
+    render.add_option("--threshold", options.threshold, "Keep the source where the change is below this, 0 to 1")
+        ->check(kFinite)
+        ->default_str("0");
+    render.add_option("--channels", options.channels, "Channels to filter, letters of rgba (others stay as they are)")
+        ->type_name("LETTERS")
+        ->default_str("rgba");
+    render.add_option("--mask", options.mask, "Mask sequence or single file; where its alpha is 0 nothing changes")
+        ->default_str("none");
+    render.add_option("--track", options.track,
+                      "Track file, lines of frame,x,y (x, y in image widths and heights, y down)")
+        ->default_str("none");
+    render
+        .add_option_function<std::string>(
+            "--track-convention",
+            [&options](const std::string& word) {
+                options.trackConvention =
+                    strcasecmp(word.c_str(), "offset") == 0 ? TrackConvention::Offset : TrackConvention::Feature;
+            },
+            "What the track's points are: where the feature is in each frame, or the offsets the tool subtracts as "
+            "they are")
+        ->check(OneOf({"feature", "offset"}))
+        ->default_str("feature");
+    render.add_option("--set", options.settings, "Set any control by its ID, e.g. --set Threshold=0.1 (repeatable)")
+        ->type_name("ID=VALUE")
+        ->default_str("none");
+    render.add_option("--threads", options.threads, "Worker threads of the filter")
+        ->check(CLI::Range(1, 1024))
+        ->default_str("one per core");
+    render.add_option("--depth", options.depth, "Output pixel type")
+        ->check(OneOf({"8", "16", "half", "float"}))
+        ->default_str("the input's");
+    render.add_option("--cache-mb", options.cacheMegabytes, "Memory for decoded frames, in megabytes")
+        ->check(kFinite & CLI::NonNegativeNumber)
+        ->default_str("a quarter of the memory");
+    render.add_option("--scratch", options.scratch, "Folder for decoded frames beyond --cache-mb")
+        ->check(CLI::ExistingDirectory)
+        ->default_str("the system's temporary folder");
+    render.add_flag("-q,--quiet", options.quiet, "No progress and no summary");
+    render
+        .add_option_function<std::string>(
+            "--progress-format",
+            [&options](const std::string& word) { options.progressFormat = ProgressFormatNamed(word); },
+            "text: a progress line on a terminal; openjd: also Open Job Description messages on standard output "
+            "(openjd_progress, openjd_status, openjd_fail) for farm managers")
+        ->check(OneOf({"text", "openjd"}))
+        ->default_str("text");
+}
+
+void AddOutputOptions(CLI::App& render, RenderOptions& options) {
+    render.add_flag("--dry-run", options.dryRun, "Show the frames that would be read, written and skipped; write nothing");
+    render.add_flag("--skip-existing", options.skipExisting, "Leave frames whose complete output exists (to resume)");
+    render.add_option("--exr-compression", options.encoding.exrCompression,
+                      "OpenEXR compression: none, rle, zip, zips, piz, pxr24, b44, b44a, dwaa, dwab; zip, zips, dwaa "
+                      "and dwab take a level, e.g. dwaa:45")
+        ->type_name("NAME")
+        ->default_str("the image library's (zip)");
+    render.add_option("--jpeg-quality", options.encoding.jpegQuality, "JPEG quality, 1 to 100")
+        ->default_str("the image library's (90)");
+    render.add_option("--png-level", options.encoding.pngLevel, "PNG compression level, 0 to 9")->default_str("1");
+}
+
+}  // namespace
+
+void AddRenderOptions(CLI::App& render, RenderOptions& options) {
+    AddSourceAndControlOptions(render, options);
+    AddOutputOptions(render, options);
+}
+
+}  // namespace taviron::cli
