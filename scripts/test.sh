@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test stage: the native suite, the whole suite under the address
-# and undefined-behaviour sanitizers, the host and filter tests under the
-# thread sanitizer, the fuzzers, the soak, the farm example on Slurm, and the
-# Windows build under Wine.
+# and undefined-behaviour sanitizers, the host, filter and request tests and
+# the command line's threads under the thread sanitizer, the fuzzers, the soak,
+# the farm example on Slurm, and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -39,10 +39,11 @@ cmake --build build-asan -j "$jobs"
 # PNG; the leak checker would fail that one test for the library's leak.
 ctest --test-dir build-asan --output-on-failure -j "$jobs" -E 'FaultTest\.TruncatedFrame'
 
-echo "== thread sanitizer: host library, filter and the tool's requests"
-cmake -S . -B build-tsan -G Ninja -DTAVIRON_SANITIZE=thread -DTAVIRON_BUILD_CLI=OFF "${sanitized_build[@]}"
-cmake --build build-tsan -j "$jobs" --target hostsdk_tests taviron_filter_tests taviron_process_tests
-ctest --test-dir build-tsan --output-on-failure -j "$jobs" --no-tests=error -L '^(host|filter|tool)$'
+echo "== thread sanitizer: host library, filter, the tool's requests, and the command line's frame cache and write queue"
+cmake -S . -B build-tsan -G Ninja -DTAVIRON_SANITIZE=thread "${sanitized_build[@]}"
+cmake --build build-tsan -j "$jobs" --target hostsdk_tests taviron_filter_tests taviron_process_tests \
+  taviron_cli_thread_tests
+ctest --test-dir build-tsan --output-on-failure -j "$jobs" --no-tests=error -L '^(host|filter|tool|cli-threads)$'
 
 echo "== fuzzers"
 scripts/fuzz.sh

@@ -1,5 +1,7 @@
 // The frame cache: frames decoded once while the window fits, prefetching
-// that keeps to the memory budget.
+// that keeps to the memory budget, and the render's calls racing the cache's
+// own decoding thread (run under the thread sanitizer too).
+#include "errors.h"
 #include "io/frame_cache.h"
 
 #include <hostsdk/image.h>
@@ -7,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <chrono>
 #include <thread>
 
@@ -16,21 +19,55 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int32_t kSide = 16;
+constexpr int kNoFrame = INT_MIN;
 
+// Frames whose pixels carry their frame number; `failing` cannot be read.
 class CountingDecoder {
 public:
-    std::shared_ptr<const DecodedFrame> operator()(int /*frame*/) {
+    explicit CountingDecoder(int failing = kNoFrame, std::chrono::microseconds delay = 0us)
+        : failing_(failing), delay_(delay) {}
+
+    std::shared_ptr<const DecodedFrame> operator()(int frame) {
         ++decoded;
-        auto frame = std::make_shared<DecodedFrame>();
-        frame->image = taviron::HostRef<Image>(new Image(kSide, kSide));
-        return frame;
+        std::this_thread::sleep_for(delay_);
+        if (frame == failing_) throw InputError("frame " + std::to_string(frame) + " is broken");
+        auto decodedFrame = std::make_shared<DecodedFrame>();
+        decodedFrame->image = taviron::HostRef<Image>(new Image(kSide, kSide));
+        FltPixel pixel;
+        pixel.R = static_cast<float>(frame);
+        decodedFrame->image->Fill(pixel);
+        return decodedFrame;
     }
     std::atomic<int> decoded{0};
+
+private:
+    int failing_;
+    std::chrono::microseconds delay_;
 };
+
+FrameCache::Decoder DecoderOf(const std::shared_ptr<CountingDecoder>& decoder) {
+    return [decoder](int frame) { return (*decoder)(frame); };
+}
 
 size_t FrameBytes() {
     CountingDecoder decoder;
     return decoder(0)->Bytes();
+}
+
+float FrameNumberIn(const DecodedFrame& frame) {
+    FltPixel pixel;
+    frame.image->GetPixel(kSide - 1, kSide - 1, pixel);
+    return pixel.R;
+}
+
+// A copy of the frame, standing in for a scratch folder.
+std::shared_ptr<const DecodedFrame> KeptAside(const DecodedFrame& frame) {
+    auto kept = std::make_shared<DecodedFrame>();
+    kept->image = taviron::HostRef<Image>(new Image(kSide, kSide));
+    FltPixel pixel;
+    frame.image->GetPixel(0, 0, pixel);
+    kept->image->Fill(pixel);
+    return kept;
 }
 
 // Waits until `count` stops changing for a while; a prefetch beyond the budget
@@ -48,7 +85,7 @@ int SettledCount(const std::atomic<int>& count) {
 
 TEST(FrameCache, EachFrameIsDecodedOnceWhileHeld) {
     auto decoder = std::make_shared<CountingDecoder>();
-    FrameCache cache([decoder](int frame) { return (*decoder)(frame); }, 10 * FrameBytes());
+    FrameCache cache(DecoderOf(decoder), 10 * FrameBytes());
     cache.Hold(0, 4);
     cache.Hold(1, 5);
     for (int frame = 1; frame <= 5; ++frame) cache.Get(frame);
@@ -76,10 +113,64 @@ TEST(FrameCache, FramesThatLeftTheWindowAreNotDecodedAgainByALatePrefetch) {
 
 TEST(FrameCache, PrefetchKeepsToTheBudget) {
     auto decoder = std::make_shared<CountingDecoder>();
-    FrameCache cache([decoder](int frame) { return (*decoder)(frame); }, 3 * FrameBytes());
+    FrameCache cache(DecoderOf(decoder), 3 * FrameBytes());
     cache.Hold(0, 1);
     cache.Prefetch(2, 20);
     EXPECT_EQ(SettledCount(decoder->decoded), 3) << "room for one frame more than the two held";
+}
+
+// The render's walk: hold the window, prefetch the next one, get the frame,
+// trim, while the cache's thread decodes what was asked ahead. Every frame
+// got is the frame asked for, in memory or kept aside beyond the budget.
+void WalkThroughASequence(FrameCache& cache, int frames, int before, int after) {
+    for (int frame = 0; frame < frames; ++frame) {
+        cache.Hold(frame - before, frame + after);
+        cache.Prefetch(frame + 1 - before, frame + 1 + after);
+        for (int sample = frame - before; sample <= frame + after; ++sample) {
+            const auto decoded = cache.Get(sample);
+            ASSERT_NE(decoded, nullptr);
+            ASSERT_EQ(FrameNumberIn(*decoded), static_cast<float>(sample)) << "frame " << frame;
+        }
+        cache.Trim();
+    }
+}
+
+TEST(FrameCache, PrefetchRacingTrimAndGetGivesEveryFrameItsOwnPixels) {
+    for (const bool withSpiller : {false, true}) {
+        SCOPED_TRACE(withSpiller ? "frames beyond the budget kept aside" : "frames in memory only");
+        auto decoder = std::make_shared<CountingDecoder>(kNoFrame, 200us);
+        FrameCache cache(DecoderOf(decoder), 3 * FrameBytes(),
+                         withSpiller ? FrameCache::Spiller(KeptAside) : FrameCache::Spiller());
+        WalkThroughASequence(cache, 40, 2, 2);
+    }
+}
+
+TEST(FrameCache, BrokenFrameFailsOnlyTheWindowsThatHoldIt) {
+    auto decoder = std::make_shared<CountingDecoder>(5, 100us);
+    FrameCache cache(DecoderOf(decoder), 8 * FrameBytes());
+    std::vector<int> failed;
+    for (int frame = 0; frame < 12; ++frame) {
+        try {
+            cache.Hold(frame - 1, frame + 1);
+            cache.Prefetch(frame, frame + 2);
+            EXPECT_EQ(FrameNumberIn(*cache.Get(frame)), static_cast<float>(frame));
+        } catch (const CliError& error) {
+            EXPECT_STREQ(error.what(), "frame 5 is broken");
+            failed.push_back(frame);
+        }
+        cache.Trim();
+    }
+    EXPECT_EQ(failed, (std::vector<int>{4, 5, 6}));
+}
+
+TEST(FrameCache, GoesWhileItsThreadIsStillDecoding) {
+    auto decoder = std::make_shared<CountingDecoder>(kNoFrame, 1ms);
+    {
+        FrameCache cache(DecoderOf(decoder), 100 * FrameBytes());
+        cache.Prefetch(0, 99);
+        std::this_thread::sleep_for(2ms);
+    }
+    EXPECT_LT(decoder->decoded, 100) << "the frames not started are given up";
 }
 
 }  // namespace
