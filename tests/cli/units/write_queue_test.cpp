@@ -4,6 +4,7 @@
 #include "errors.h"
 #include "io/write_queue.h"
 
+#include <contract/host_ref.h>
 #include <hostsdk/image.h>
 
 #include <gtest/gtest.h>
@@ -36,7 +37,7 @@ protected:
     }
 
     std::unique_ptr<PendingFrameFile> FrameFile(const std::string& path) const {
-        const Ref<Image> image = Ref<Image>::Adopt(new Image(kSide, kSide));
+        const HostRef<Image> image(new Image(kSide, kSide));
         return std::make_unique<PendingFrameFile>(path, *image, EightBitFormat(kSide, kSide, 3), nullptr,
                                                   OIIO::TypeDesc::UINT8);
     }
