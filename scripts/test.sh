@@ -39,11 +39,11 @@ cmake --build build-asan -j "$jobs"
 # PNG; the leak checker would fail that one test for the library's leak.
 ctest --test-dir build-asan --output-on-failure -j "$jobs" -E 'FaultTest\.TruncatedFrame'
 
-echo "== thread sanitizer: host library, filter, the tool's requests, and the command line's frame cache and write queue"
+echo "== thread sanitizer: host library, filter, the tool's requests, the window agreement, and the command line's frame cache and write queue"
 cmake -S . -B build-tsan -G Ninja -DTAVIRON_SANITIZE=thread "${sanitized_build[@]}"
 cmake --build build-tsan -j "$jobs" --target hostsdk_tests taviron_filter_tests taviron_process_tests \
-  taviron_cli_thread_tests
-ctest --test-dir build-tsan --output-on-failure -j "$jobs" --no-tests=error -L '^(host|filter|tool|cli-threads)$'
+  taviron_cli_thread_tests taviron_contract_tests taviron_window_agreement_tests
+ctest --test-dir build-tsan --output-on-failure -j "$jobs" --no-tests=error -L '^(host|filter|tool|contract|cli-threads)$'
 
 echo "== fuzzers"
 scripts/fuzz.sh
