@@ -79,16 +79,22 @@ status=0
 report=$(/usr/bin/time -v "$taviron" render -i "$clip/plate.####.exr" -o "$work/out/clean.####.exr" \
   --range "$middle" --frames "$frames" --direction both --method median --cache-mb "$cacheMb" \
   "${scratchOption[@]}" 2>&1) || status=$?
-peak=$(sed -n 's/^[[:space:]]*Maximum resident set size (kbytes): //p' <<< "$report")
+peakOf() { sed -n 's/^[[:space:]]*Maximum resident set size (kbytes): //p' <<< "$1"; }
+peak=$(peakOf "$report")
 elapsed=$(sed -n 's/^[[:space:]]*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' <<< "$report")
 seconds=$(awk -v t="$elapsed" 'BEGIN { n = split(t, p, ":"); s = 0; for (i = 1; i <= n; ++i) s = s * 60 + p[i]; print s }')
 kept=$(sed -n 's/^taviron: \([0-9]*\) frames kept in the scratch folder .*, \(.*\) at most$/\1 frames, \2/p' <<< "$report")
 
+small=$(/usr/bin/time -v "$taviron" render -i "$clip/plate.####.exr" -o "$work/out/small.####.exr" \
+  --range "$middle" --frames 1 --direction both --method median 2>&1) || status=$?
+smallPeak=$(peakOf "$small")
+
 echo "window: $window frames of 3840x2160 half RGBA EXR, --cache-mb $cacheMb, $(nproc) cores"
 echo "render (one clean-plate frame, median, both directions): status $status"
-echo "  peak resident memory: $((peak / 1024)) MB"
+echo "  peak resident memory: $((peak / 1024)) MB; over a 3-frame window in memory: $((smallPeak / 1024)) MB" \
+  "(+$(((peak - smallPeak) / 1024)) MB)"
 echo "  time: ${seconds} s"
 echo "  scratch space used: ${kept:-none}"
 echo "decode the window's frames once: ${decodeSeconds} s (${decodeReport#decoded })"
 awk -v r="$seconds" -v d="$decodeSeconds" 'BEGIN { printf "render / decode: %.2f\n", r / d }'
-[ "$status" = 0 ] || { echo "$report" | grep '^taviron' >&2; exit 1; }
+[ "$status" = 0 ] || { echo "$report$small" | grep '^taviron' >&2; exit 1; }

@@ -154,16 +154,16 @@ TEST(DoMultiProcess, ChunkFailureOnAWorkerReachesTheCaller) {
     // The caller always starts with chunk 0, so chunk 1 runs on the worker.
     Signal failed;
     std::atomic<long> started{0};
+    // The chunks after it are slow: running them all would take the worker
+    // seconds to record its failure, on the most loaded machine.
     ChunkOperator op([&](long chunk) {
         ++started;
         if (chunk == 1) {
             failed.Raise();
             throw std::runtime_error("chunk 1 failed");
         }
-        if (chunk == 0) {
-            failed.Await();
-            std::this_thread::sleep_for(10ms);  // the failure is recorded meanwhile
-        }
+        if (chunk == 0) failed.Await();
+        else std::this_thread::sleep_for(2ms);
     });
     EXPECT_THROW(op.Run(1000), std::runtime_error);
     EXPECT_LT(started, 1000);  // the chunks not yet started were skipped
@@ -181,7 +181,7 @@ TEST(DoMultiProcess, FirstChunkFailureIsTheOneRethrown) {
             while (!firstThrown) {
                 std::this_thread::yield();
             }
-            std::this_thread::sleep_for(20ms);  // the first failure is recorded meanwhile
+            std::this_thread::sleep_for(200ms);  // the first failure is recorded meanwhile, however loaded the machine
             throw std::runtime_error("second");
         }
     });
@@ -206,7 +206,7 @@ TEST(DoMultiProcess, RethrowsOnlyAfterRunningChunksFinished) {
         }
         if (chunk == 1) {  // on the worker
             slowStarted.Raise();
-            std::this_thread::sleep_for(30ms);
+            std::this_thread::sleep_for(200ms);  // the caller's failure is recorded meanwhile, however loaded the machine
             slowFinished = true;
         }
     });

@@ -163,12 +163,14 @@ TEST(FrameCache, BrokenFrameFailsOnlyTheWindowsThatHoldIt) {
     EXPECT_EQ(failed, (std::vector<int>{4, 5, 6}));
 }
 
+// Each frame takes long enough that decoding them all would take seconds:
+// the cache goes after the frame it is on, however slowly this thread runs.
 TEST(FrameCache, GoesWhileItsThreadIsStillDecoding) {
-    auto decoder = std::make_shared<CountingDecoder>(kNoFrame, 1ms);
+    auto decoder = std::make_shared<CountingDecoder>(kNoFrame, 20ms);
     {
         FrameCache cache(DecoderOf(decoder), 100 * FrameBytes());
         cache.Prefetch(0, 99);
-        std::this_thread::sleep_for(2ms);
+        while (decoder->decoded == 0) std::this_thread::yield();
     }
     EXPECT_LT(decoder->decoded, 100) << "the frames not started are given up";
 }
