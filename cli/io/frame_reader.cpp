@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "io/file_access.h"
+#include "io/row_bands.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,8 +10,6 @@
 namespace taviron::cli {
 
 namespace {
-
-constexpr int32_t kStripRows = 64;
 
 // Bytes of the value 1.0 at each pixel type.
 void FillWithOne(Image& image, int channel) {
@@ -166,6 +165,9 @@ std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole
     format->spec = input->spec();
     format->layout = LayoutOf(format->spec);
     const OIIO::ImageSpec& spec = format->spec;
+    if (spec.deep)
+        throw InputError("cannot read " + path + ": deep images are not supported; flatten them first, e.g. with "
+                         "oiiotool " + path + " --flatten -o flat.exr");
     if (spec.depth > 1) throw InputError("cannot read " + path + ": volume images are not supported");
     const PixelType type = PixelTypeFor(spec, format->layout);
 
@@ -177,17 +179,19 @@ std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole
     Image& image = *frame->image;
     if (!at.covers)
         for (int plane = 0; plane < (image.HasDepth() ? CHANNEL_COUNT : CHAN_ALPHA + 1); ++plane) ZeroPlane(image, plane);
-    // A strip at a time: a small buffer, used again for every strip.
+    // A band at a time: a small buffer, used again for every band.
+    RowBands bands(*input, 0, spec);
     const size_t fileWidth = static_cast<size_t>(spec.width);
     const size_t rowBytes = fileWidth * static_cast<size_t>(spec.nchannels) * BytesPerSample(type);
-    std::vector<unsigned char> strip(rowBytes * static_cast<size_t>(std::min(at.rows, kStripRows)));
+    std::vector<unsigned char> band(rowBytes * static_cast<size_t>(std::min(spec.height, bands.Rows())));
     const int32_t endRow = at.firstFileRow + at.rows;
-    for (int32_t first = at.firstFileRow; first < endRow; first += kStripRows) {
-        const int32_t end = std::min(endRow, first + kStripRows);
-        if (!input->read_scanlines(0, 0, spec.y + first, spec.y + end, 0, 0, spec.nchannels, TypeDescOf(type),
-                                   strip.data()))
+    for (int32_t start = at.firstFileRow / bands.Rows() * bands.Rows(); start < endRow; start += bands.Rows()) {
+        const int32_t bandEnd = std::min(spec.height, start + bands.Rows());
+        if (!bands.Read(start, bandEnd, TypeDescOf(type), band.data()))
             throw InputError("cannot read " + path + ": " + OneLine(input->geterror()));
-        Deinterleave(strip.data(), first, end, format->layout, at, fileWidth, image, *extras);
+        const int32_t first = std::max(start, at.firstFileRow);
+        Deinterleave(band.data() + static_cast<size_t>(first - start) * rowBytes, first, std::min(endRow, bandEnd),
+                     format->layout, at, fileWidth, image, *extras);
     }
     if (format->layout.gray) {
         CopyPlane(image, CHAN_GREEN, CHAN_RED);
