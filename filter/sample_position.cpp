@@ -25,11 +25,16 @@ int32_t SampleCoordinate(int32_t position, double shift, int32_t size) {
     return static_cast<int32_t>(displaced);
 }
 
+double NearlyWholeAsWhole(double shift) {
+    const double whole = std::round(shift);
+    return std::fabs(shift - whole) <= kWholePixelTolerance ? whole : shift;
+}
+
 Displacement TrackingDisplacement(const Point* current, const Point* frame, int32_t width, int32_t height) {
     if (current == nullptr || frame == nullptr) {
         return {};
     }
-    return {(current->X - frame->X) * width, (current->Y - frame->Y) * height};
+    return {NearlyWholeAsWhole((current->X - frame->X) * width), NearlyWholeAsWhole((current->Y - frame->Y) * height)};
 }
 
 }  // namespace taviron

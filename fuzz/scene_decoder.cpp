@@ -4,6 +4,7 @@
 
 #include <contract/control_values.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -145,15 +146,28 @@ HostRef<Point> DecodePoint(FuzzedDataProvider& data) {
     return HostRef<Point>(new Point(x, y));
 }
 
-// Absent, still, moving steadily from frame to frame, or anywhere.
-HostRef<Point> FramePoint(FuzzedDataProvider& data, const Point* current, size_t index, double stepX, double stepY) {
-    switch (data.ConsumeIntegralInRange(0, 3)) {
+// A point as trackers write it, a whole pixel over the image's size: the
+// differences of two such points fall a hair off whole moves.
+HostRef<Point> TrackerPoint(FuzzedDataProvider& data, const Image& image) {
+    const double width = std::max(image.Width(), 1);
+    const double height = std::max(image.Height(), 1);
+    return HostRef<Point>(new Point((width - data.ConsumeIntegralInRange(-9, 9)) / width,
+                                    (height - data.ConsumeIntegralInRange(-9, 9)) / height));
+}
+
+// Absent, still, moving steadily from frame to frame, a tracker's pixel, or
+// anywhere.
+HostRef<Point> FramePoint(FuzzedDataProvider& data, const Point* current, const Image& frame, size_t index,
+                          double stepX, double stepY) {
+    switch (data.ConsumeIntegralInRange(0, 4)) {
     case 0:
         return nullptr;
     case 1:
         return HostRef<Point>(current != nullptr ? new Point(current->X, current->Y) : new Point(0.0, 0.0));
     case 2:
         return HostRef<Point>(new Point(stepX * static_cast<double>(index), stepY * static_cast<double>(index)));
+    case 3:
+        return TrackerPoint(data, frame);
     default:
         return DecodePoint(data);
     }
@@ -198,7 +212,7 @@ void DecodeWindow(FuzzedDataProvider& data, FuzzScene& scene, ValuePool& pool) {
     scene.direction = data.ConsumeIntegralInRange(-1, 3);
     const taviron::WindowOffsets offsets = taviron::WindowOffsetsFor(scene.framesControl, scene.direction);
     if (data.ConsumeBool()) {
-        scene.currentPoint = DecodePoint(data);
+        scene.currentPoint = data.ConsumeBool() ? TrackerPoint(data, *scene.source) : DecodePoint(data);
     }
     const double stepX = DecodeDouble(data);
     const double stepY = DecodeDouble(data);
@@ -225,7 +239,8 @@ void DecodeWindow(FuzzedDataProvider& data, FuzzScene& scene, ValuePool& pool) {
             frame = MakeFrame(data, *scene.source, pool);
         }
         scene.frames.push_back(std::move(frame));
-        scene.framePoints.push_back(FramePoint(data, scene.currentPoint.get(), scene.frames.size(), stepX, stepY));
+        scene.framePoints.push_back(
+            FramePoint(data, scene.currentPoint.get(), *scene.frames.back(), scene.frames.size(), stepX, stepY));
     }
 }
 

@@ -178,14 +178,13 @@ TEST_F(RenderTest, OffsetTrackReachesTheToolAsWritten) {
 
 // A camera panning by whole pixels over a real street scene: each frame is a
 // window cut from a bigger picture at its own place, and the track holds
-// where one point of the scene is in each frame. The tool truncates the
-// displaced position, so a whole-pixel displacement computed a hair short
-// lands a pixel off; the frame's sides are powers of two, which keeps the
-// track's units exact in binary and the displacements whole.
+// where one point of the scene is in each frame, written as pixel / size as
+// trackers write it. The sides are not powers of two, so the displacements
+// the tool works out come back a hair off whole pixels.
 class PannedPlateTest : public ::testing::Test {
 protected:
-    static constexpr int kWidth = 64;
-    static constexpr int kHeight = 32;
+    static constexpr int kWidth = 90;
+    static constexpr int kHeight = 60;
     // Window corners in the street picture, frames 1 to 5: moving in x and y.
     const std::vector<std::pair<int, int>> corners = {{30, 20}, {33, 18}, {27, 24}, {36, 16}, {24, 27}};
     const std::pair<int, int> feature = {70, 40};  // in the street picture

@@ -310,6 +310,53 @@ TEST_P(FilterPixelTracking, SamePointInEveryFrameGivesTheUntrackedResult) {
     }
 }
 
+// A displacement within a millionth of a pixel of a whole number counts as
+// that number; any other still truncates toward zero.
+TEST_P(FilterPixelTracking, NearlyWholeDisplacementsCountAsWholeOthersTruncate) {
+    EXPECT_EQ(SampledColumn(0.0, -2.5 / kWidth, 4), 6.0f);
+    EXPECT_EQ(SampledColumn(0.0, 2.5 / kWidth, 10), 7.0f);
+    EXPECT_EQ(SampledColumn(0.0, -(3 - 1e-7) / kWidth, 4), 7.0f);
+    EXPECT_EQ(SampledColumn(0.0, (3 - 1e-7) / kWidth, 10), 7.0f);
+    EXPECT_EQ(SampledColumn(0.0, -(3 - 1e-5) / kWidth, 4), 6.0f);
+    EXPECT_EQ(SampledColumn(0.0, (3 + 1e-5) / kWidth, 10), 6.0f);
+}
+
+// Trackers write positions as pixel / size: the difference of two such
+// points, scaled back, misses a whole move by a hair (2.9999999999999805,
+// -3.000000000000025), and the move still samples the pixel it names, along
+// both axes, both ways, at common frame sizes.
+TEST_P(FilterPixelTracking, WholePixelMovesWrittenAsPixelOverSizeSampleThatPixel) {
+    for (int32_t size : {300, 400, 576, 720, 768, 1080, 1920, 2048, 3840}) {
+        for (bool vertical : {false, true}) {
+            RowScene scene(vertical ? 1 : size, vertical ? size : 1, Pixel(0, 0, -1, 0));
+            Point* framePoint = new Point(0.5, 0.5);
+            Image& frame = scene.AddFrame(Pixel(0, 0, 0, 0), framePoint);
+            for (int32_t i = 0; i < size; ++i) {
+                frame.SetPixel(vertical ? 0 : i, vertical ? i : 0, Pixel(0, 0, static_cast<float>(i), 0));
+            }
+            RowControls controls = AllChannels(FilterMethod::Median);
+            controls.useTracking = true;
+            for (int32_t currentPixel : {0, 3, 250}) {
+                for (int32_t move : {-9, -3, -2, -1, 1, 2, 3, 9}) {
+                    const double current = static_cast<double>(size - currentPixel) / size;
+                    const double moved = static_cast<double>(size - currentPixel - move) / size;
+                    scene.SetCurrentPoint(current, current);
+                    framePoint->X = moved;
+                    framePoint->Y = moved;
+                    const Image& output = scene.Run(controls);
+                    for (int32_t i : {0, 17, size / 2, size - 1}) {
+                        FltPixel out;
+                        output.GetPixel(vertical ? 0 : i, vertical ? i : 0, out);
+                        EXPECT_EQ(out.R, static_cast<float>(std::clamp(i + move, 0, size - 1)))
+                            << size << (vertical ? " high" : " wide") << ", from " << currentPixel << " by " << move
+                            << " at " << i;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST_P(FilterPixelTracking, UndefinedDisplacementSamplesInPlace) {
     const double inf = std::numeric_limits<double>::infinity();
     EXPECT_EQ(SampledColumn(inf, inf, 7), 7.0f);

@@ -283,6 +283,28 @@ TEST_P(FilterRowReference, OutputsOfOtherPixelTypes) {
     }
 }
 
+// Points as a tracker writes them, pixel / size: whole moves come back a
+// hair off whole numbers of pixels, in frames of the source's size; frames of
+// other sizes scale the same points to moves between pixels.
+TEST_P(FilterRowReference, TrackerPointsWrittenAsPixelOverSize) {
+    constexpr SceneShape shape = {15, 70, 1, 9, true};
+    for (uint32_t seed = 300; seed < 310; ++seed) {
+        Scene scene = MakeScene(seed, 9, shape);
+        const double width = scene.source->Width();
+        const double height = scene.source->Height();
+        scene.currentPoint.reset(new Point((width - 4) / width, (height - 1) / height));
+        for (size_t j = 0; j < scene.frames.size(); ++j) {
+            const double move = static_cast<double>(j) - 4;
+            scene.framePoints[j].reset(new Point((width - 4 - 3 * move) / width, (height - 1 - move) / height));
+        }
+        scene.controls.useTracking = true;
+        for (int32_t method : {0, 1, 2, 3}) {
+            scene.controls.method = method;
+            EXPECT_EQ(FirstDifference(scene, scratch_), "") << "seed " << seed;
+        }
+    }
+}
+
 INSTANTIATE_ON_EACH_KERNEL_PATH(FilterRowReference);
 
 }  // namespace

@@ -48,14 +48,24 @@ int32_t SampleCoordinate(int32_t position, double displaced, int32_t size) {
     return static_cast<int32_t>(displaced);
 }
 
+// A displacement within a millionth of a pixel of a whole number is that
+// number.
+double WholeWhenNearlyWhole(double shift) {
+    const double nearest = std::round(shift);
+    if (std::fabs(shift - nearest) <= 1e-6) {
+        return nearest;
+    }
+    return shift;
+}
+
 FltPixel ReadSample(const Scene& scene, const Controls& controls, size_t j, int32_t x, int32_t y) {
     const Image* frame = scene.frames[j];
     const Point* point = scene.framePoints[j];
     double px = x;
     double py = y;
     if (controls.useTracking && scene.currentPoint != nullptr && point != nullptr) {
-        px = x + (scene.currentPoint->X - point->X) * frame->Width();
-        py = y + (scene.currentPoint->Y - point->Y) * frame->Height();
+        px = x + WholeWhenNearlyWhole((scene.currentPoint->X - point->X) * frame->Width());
+        py = y + WholeWhenNearlyWhole((scene.currentPoint->Y - point->Y) * frame->Height());
     }
     FltPixel sample;
     frame->GetPixel(SampleCoordinate(x, px, frame->Width()), SampleCoordinate(y, py, frame->Height()), sample);
