@@ -17,6 +17,7 @@
 
 #include <sys/syscall.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -261,6 +262,58 @@ TEST_F(OutOfCore, FramesInTheScratchFolderGiveTheSameFilesAsFramesInMemory) {
                     << label << " frame " << frame;
             }
             ++run;
+        }
+    }
+    EXPECT_TRUE(scratch.Files().empty());
+}
+
+// The number before `after` in `text`, e.g. the 12 of "12 frames kept", or -1.
+long NumberBefore(const std::string& text, const std::string& after) {
+    const size_t at = text.find(after);
+    if (at == std::string::npos) return -1;
+    size_t start = at;
+    while (start > 0 && std::isdigit(static_cast<unsigned char>(text[start - 1]))) --start;
+    return start == at ? -1 : std::stol(text.substr(start, at - start));
+}
+
+// Budgets that hold 2 and 5 of the 9 frames of the window (frames of
+// 1 MiB decoded): the files are those of a render without a limit, each
+// input frame is decoded once, the frames that leave the window make room
+// for the ones after them, and the scratch folder's peak in the summary is
+// what the window can have needed there at once.
+TEST_F(OutOfCore, BudgetsOfAFewFramesGiveTheFilesOfAnUnboundedRender) {
+    constexpr int kFrames = 30;
+    constexpr double kFrameMegabytes = 256 * 256 * 4 * sizeof(float) / 1e6;
+    WriteSmoothClip(256, 256, kFrames);
+    const std::vector<std::string> render = {"render", "-i", dir / "plate.####.exr", "--frames", "4", "--direction",
+                                             "both", "--method", "median", "--range", "5-26"};
+    std::vector<std::string> unbounded = render;
+    unbounded.insert(unbounded.end(), {"-o", dir / "all.####.exr"});
+    const CliResult reference = RunTaviron(unbounded);
+    ASSERT_EQ(reference.status, 0) << reference.err;
+    EXPECT_EQ(reference.err.find("scratch folder"), std::string::npos) << reference.err;
+    for (const int budgetFrames : {2, 5}) {
+        const std::string output = "budget" + std::to_string(budgetFrames);
+        std::vector<std::string> bounded = render;
+        bounded.insert(bounded.end(), {"-o", dir / (output + ".####.exr"), "--cache-mb",
+                                       std::to_string(budgetFrames) + ".5", "--scratch", scratch.Path()});
+        const CliResult result = RunTaviron(bounded);
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(NumberBefore(result.err, " input frames read from disk"), kFrames) << result.err;
+        // About `budgetFrames` of every 9 frames go through memory, the others to the scratch folder.
+        const long kept = NumberBefore(result.err, " frames kept in the scratch folder");
+        EXPECT_LE(kept, kFrames - kFrames * (budgetFrames - 1) / 10) << result.err;
+        EXPECT_GE(kept, kFrames - kFrames * (budgetFrames + 1) / 9 - budgetFrames) << result.err;
+        // At most the window and the frame decoded ahead at once, at least what the budget leaves out of the window.
+        const long peak = NumberBefore(result.err, " MB at most");
+        EXPECT_GE(peak, static_cast<long>((9 - budgetFrames) * kFrameMegabytes)) << result.err;
+        EXPECT_LE(peak, static_cast<long>(10 * kFrameMegabytes + 1)) << result.err;
+        for (int frame = 5; frame <= 26; ++frame) {
+            const Picture a = ReadPicture(FrameFile(dir.Path(), "all", frame, "exr"));
+            const Picture b = ReadPicture(FrameFile(dir.Path(), output, frame, "exr"));
+            ASSERT_EQ(a.samples.size(), b.samples.size());
+            ASSERT_EQ(0, std::memcmp(a.samples.data(), b.samples.data(), a.samples.size() * sizeof(float)))
+                << "frame " << frame << " with a budget of " << budgetFrames << " frames";
         }
     }
     EXPECT_TRUE(scratch.Files().empty());

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <chrono>
@@ -142,6 +143,51 @@ TEST(FrameCache, PrefetchRacingTrimAndGetGivesEveryFrameItsOwnPixels) {
         FrameCache cache(DecoderOf(decoder), 3 * FrameBytes(),
                          withSpiller ? FrameCache::Spiller(KeptAside) : FrameCache::Spiller());
         WalkThroughASequence(cache, 40, 2, 2);
+    }
+}
+
+// Budgets of 2 to 5 frames under a window of 9 that moves through 60
+// frames, with frames beyond the budget kept aside: each frame is decoded
+// once, no more frames than the budget (and the one the cache's thread is
+// decoding) are in memory at any step, and the room a frame leaves behind
+// when it leaves the window serves the frames after it.
+TEST(FrameCache, ABudgetOfAFewFramesIsKeptAndReused) {
+    constexpr int kFrames = 60, kBefore = 4, kAfter = 4;
+    for (int budgetFrames = 2; budgetFrames <= 5; ++budgetFrames) {
+        SCOPED_TRACE("a budget of " + std::to_string(budgetFrames) + " frames");
+        auto decoder = std::make_shared<CountingDecoder>();
+        auto inMemory = std::make_shared<std::atomic<int>>(0);  // frames of the decoder still alive
+        std::atomic<int> keptAside{0};
+        FrameCache cache(
+            [decoder, inMemory](int frame) {
+                std::shared_ptr<const DecodedFrame> made = (*decoder)(frame);
+                ++*inMemory;
+                return std::shared_ptr<const DecodedFrame>(made.get(), [made, inMemory](const DecodedFrame*) mutable {
+                    made.reset();
+                    --*inMemory;
+                });
+            },
+            budgetFrames * FrameBytes(),
+            [&keptAside](const DecodedFrame& frame) {
+                ++keptAside;
+                return KeptAside(frame);
+            });
+        int mostInMemory = 0;
+        for (int frame = 0; frame < kFrames; ++frame) {
+            cache.Hold(frame - kBefore, frame + kAfter);
+            if (frame + 1 < kFrames) cache.Prefetch(frame + 1 - kBefore, frame + 1 + kAfter);
+            for (int sample = frame - kBefore; sample <= frame + kAfter; ++sample)
+                ASSERT_EQ(FrameNumberIn(*cache.Get(sample)), static_cast<float>(sample));
+            mostInMemory = std::max(mostInMemory, inMemory->load());
+            cache.Trim();
+        }
+        const int distinctFrames = kFrames + kBefore + kAfter;
+        EXPECT_EQ(decoder->decoded, distinctFrames) << "each frame decoded once";
+        EXPECT_LE(mostInMemory, budgetFrames + 1) << "the budget and the frame being decoded";
+        // Each frame is in the window for 9 steps: a budget of k frames
+        // carries about k of every 9 frames through memory.
+        const int throughMemory = distinctFrames - keptAside;
+        EXPECT_GE(throughMemory, distinctFrames * (budgetFrames - 1) / 10) << keptAside << " frames kept aside";
     }
 }
 
