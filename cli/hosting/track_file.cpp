@@ -1,6 +1,7 @@
 #include "hosting/track_file.h"
 
 #include "errors.h"
+#include "io/file_access.h"
 
 #include <cctype>
 #include <cerrno>
@@ -84,6 +85,8 @@ bool HasUnusableCoordinate(const std::vector<std::string>& fields) {
 }  // namespace
 
 TrackData ReadTrackFile(const std::string& path) {
+    if (const std::string reason = ReasonNotARegularFile(path); !reason.empty())
+        throw InputError("cannot read track file " + path + ": " + reason);
     std::ifstream file(path);
     if (!file) throw InputError("cannot read track file " + path);
     TrackData track;

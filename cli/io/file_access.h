@@ -7,7 +7,13 @@
 
 namespace taviron::cli {
 
-// Empty when the file opens for reading and is neither a directory nor empty.
+// Empty when `path`, after following links, is a regular file. Looks without
+// opening: opening a FIFO waits for a writer, and a device such as
+// /dev/zero never ends.
+std::string ReasonNotARegularFile(const std::string& path);
+
+// Empty when the path is a regular file that opens for reading and is not
+// empty.
 std::string ReasonFileCannotBeRead(const std::string& path);
 
 }  // namespace taviron::cli

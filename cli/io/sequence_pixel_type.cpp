@@ -1,12 +1,15 @@
 #include "io/sequence_pixel_type.h"
 
+#include "io/file_access.h"
+
 #include <OpenImageIO/imageio.h>
 
 namespace taviron::cli {
 
 OIIO::TypeDesc SequencePixelType(const FramePattern& input) {
     const std::vector<int> frames = input.FramesOnDisk();
-    if (frames.empty()) return OIIO::TypeDesc::UNKNOWN;
+    // A FIFO or a device would be waited on for ever; the frame's own read names it.
+    if (frames.empty() || !ReasonNotARegularFile(input.PathOf(frames.front())).empty()) return OIIO::TypeDesc::UNKNOWN;
     auto file = OIIO::ImageInput::open(input.PathOf(frames.front()));
     if (!file) {
         OIIO::geterror();  // the frame's own read names the fault

@@ -26,11 +26,9 @@ std::string Contents(const fs::path& path) {
     return text.str();
 }
 
-}  // namespace
-
-CliResult RunTaviron(const std::vector<std::string>& arguments, const std::string& standardOutput) {
+CliResult Run(const std::string& launcher, const std::vector<std::string>& arguments, const std::string& standardOutput) {
     const ScratchDirectory capture;
-    std::string command = "exec " + Quoted(TAVIRON_PROGRAM_PATH);
+    std::string command = "exec " + launcher + Quoted(TAVIRON_PROGRAM_PATH);
     for (const std::string& argument : arguments) command += " " + Quoted(argument);
     command += " >" + Quoted(standardOutput.empty() ? capture / "out" : standardOutput) + " 2>" +
                Quoted(capture / "err") + " </dev/null";
@@ -40,6 +38,16 @@ CliResult RunTaviron(const std::vector<std::string>& arguments, const std::strin
     result.out = Contents(capture / "out");
     result.err = Contents(capture / "err");
     return result;
+}
+
+}  // namespace
+
+CliResult RunTaviron(const std::vector<std::string>& arguments, const std::string& standardOutput) {
+    return Run("", arguments, standardOutput);
+}
+
+CliResult RunTavironWithin(int seconds, const std::vector<std::string>& arguments) {
+    return Run("timeout -s KILL " + std::to_string(seconds) + " ", arguments, "");
 }
 
 ScratchDirectory::ScratchDirectory() {

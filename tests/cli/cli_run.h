@@ -15,6 +15,8 @@ struct CliResult {
 // With `standardOutput`, the program's output goes to that file instead of
 // being captured.
 CliResult RunTaviron(const std::vector<std::string>& arguments, const std::string& standardOutput = "");
+// Killed after `seconds`, for a program that might wait for ever.
+CliResult RunTavironWithin(int seconds, const std::vector<std::string>& arguments);
 
 // A fresh directory, removed with everything in it at the end.
 class ScratchDirectory {

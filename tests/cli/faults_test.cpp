@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -160,6 +161,38 @@ TEST_F(FaultTest, DirectoryInPlaceOfAFrameSaysSo) {
     TakeSources();
     ExpectFailure(Render({"-q", "--frames", "1"}), 2, {"plate.0003.png: it is a directory"}, "2-4");
     ExpectOnlyOutputs({"out.0001.png", "out.0005.png"});
+}
+
+// A FIFO waits for a writer and a device never ends: a frame, a mask or a
+// track file that is not a regular file, also behind a link, is refused
+// unopened, naming it.
+TEST_F(FaultTest, SpecialFilesInPlaceOfAFrameAMaskOrATrackAreRefusedUnopened) {
+    WritePlates(5);
+    fs::remove(Plate(3));
+    ASSERT_EQ(mkfifo(Plate(3).c_str(), 0600), 0);
+    fs::remove(Plate(1));
+    fs::create_symlink("/dev/zero", Plate(1));
+    ASSERT_EQ(mkfifo((dir / "track.csv").c_str(), 0600), 0);
+    fs::create_symlink("/dev/urandom", dir / "matte.png");
+    TakeSources();
+    const std::vector<std::string> render = {"render", "-q", "-i", dir / "plate.####.png", "-o", dir / "out.####.png"};
+    const auto within = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), render.begin(), render.end());
+        return RunTavironWithin(60, more);
+    };
+    const CliResult frames = within({"--frames", "1"});
+    EXPECT_EQ(frames.status, 2) << frames.err;
+    EXPECT_NE(frames.err.find("plate.0001.png: it is a character device, not a regular file"), std::string::npos)
+        << frames.err;
+    EXPECT_NE(frames.err.find("plate.0003.png: it is a FIFO, not a regular file"), std::string::npos) << frames.err;
+    EXPECT_NE(frames.err.find("frames not written: 1-4"), std::string::npos) << frames.err;
+    ExpectOnlyOutputs({"out.0005.png"});
+    fs::remove(Out(5));
+    ExpectFailure(within({"--frames", "0", "--range", "5", "--mask", dir / "matte.png"}), 2,
+                  {"matte.png: it is a character device"});
+    ExpectFailure(within({"--frames", "0", "--range", "5", "--track", dir / "track.csv"}), 2,
+                  {"track file " + dir / "track.csv" + ": it is a FIFO"});
+    ExpectOnlyOutputs({});
 }
 
 TEST_F(FaultTest, UnreadableFrameSaysPermissionDenied) {
