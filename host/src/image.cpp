@@ -2,6 +2,7 @@
 #include <hostsdk/ids.h>
 
 #include "image_memory.h"
+#include "sample_widening.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -18,18 +19,6 @@ constexpr float FltPixel::*kChannelFields[CHANNEL_COUNT] = {&FltPixel::B, &FltPi
 // Host programs and tests compare against exactly these quotients.
 inline float UnitFromUInt8(uint8_t value) { return value / 255.0f; }
 inline float UnitFromUInt16(uint16_t value) { return value / 65535.0f; }
-
-// The same quotients looked up: rows of 8-bit samples are converted for
-// every frame of a filter's window, and a division per sample dominated.
-const float* UInt8Units() {
-    static const struct Table {
-        Table() {
-            for (int value = 0; value < 256; ++value) unit[value] = UnitFromUInt8(static_cast<uint8_t>(value));
-        }
-        float unit[256];
-    } table;
-    return table.unit;
-}
 
 // Clamped to 0..1 (NaN to 0), scaled to 0..maximum, rounded to nearest.
 template <typename Int>
@@ -255,28 +244,13 @@ void Image::ReadRow(int channel, int32_t y, int32_t x, int32_t count, float* out
         return;
     }
     const unsigned char* row = ReadableRow(channel, y);
+    const size_t samples = static_cast<size_t>(count);
+    const host_simd::Widening& widen = host_simd::ActiveWidening();
     switch (type_) {
-        case PixelType::UInt8: {
-            const uint8_t* in = row + x;
-            const float* units = UInt8Units();
-            for (int32_t i = 0; i < count; ++i) out[i] = units[in[i]];
-            return;
-        }
-        case PixelType::UInt16: {
-            const uint16_t* in = reinterpret_cast<const uint16_t*>(row) + x;
-            for (int32_t i = 0; i < count; ++i) out[i] = UnitFromUInt16(in[i]);
-            return;
-        }
-        case PixelType::Half: {
-            const uint16_t* in = reinterpret_cast<const uint16_t*>(row) + x;
-            for (int32_t i = 0; i < count; ++i) out[i] = HalfToFloat(in[i]);
-            return;
-        }
-        case PixelType::Float: {
-            const float* in = reinterpret_cast<const float*>(row) + x;
-            std::copy_n(in, count, out);
-            return;
-        }
+        case PixelType::UInt8: widen.uint8(row + x, samples, out); return;
+        case PixelType::UInt16: widen.uint16(reinterpret_cast<const uint16_t*>(row) + x, samples, out); return;
+        case PixelType::Half: widen.half(reinterpret_cast<const uint16_t*>(row) + x, samples, out); return;
+        case PixelType::Float: std::copy_n(reinterpret_cast<const float*>(row) + x, samples, out); return;
     }
 }
 
