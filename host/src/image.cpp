@@ -10,6 +10,7 @@
 #include <limits>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -89,6 +90,12 @@ void CheckChannelRow(int channel, int32_t y, int32_t height) {
     }
 }
 
+// A row's state: read from its plane's shared row, being made the image's
+// own by a writer, or the image's own.
+constexpr uint8_t kRowShared = 0;
+constexpr uint8_t kRowBeingMade = 1;
+constexpr uint8_t kRowOwn = 2;
+
 }  // namespace
 
 size_t BytesPerSample(PixelType type) {
@@ -155,24 +162,39 @@ size_t Image::Offset(int channel, int32_t y) const {
     return (static_cast<size_t>(channel) * static_cast<size_t>(height_) + static_cast<size_t>(y)) * rowBytes_;
 }
 
+unsigned char* Image::SharedRow(int channel) const {
+    return sharedRows_.get() + static_cast<size_t>(channel) * rowBytes_;
+}
+
+// The row states exist once the planes do.
+bool Image::RowOwned(int channel, int32_t y) const {
+    return planes_.load(std::memory_order_acquire) != nullptr &&
+           rowStates_[static_cast<size_t>(channel) * static_cast<size_t>(height_) + static_cast<size_t>(y)].load(
+               std::memory_order_acquire) == kRowOwn;
+}
+
 const unsigned char* Image::ReadableRow(int channel, int32_t y) const {
-    if (const unsigned char* planes = planes_.load(std::memory_order_acquire)) {
-        return planes + Offset(channel, y);
+    if (RowOwned(channel, y)) {
+        return planes_.load(std::memory_order_acquire) + Offset(channel, y);
     }
     if (external_) {
         external_->RowRead(y);
         return external_->Planes() + Offset(channel, y);
     }
-    return sharedRows_.get() + static_cast<size_t>(channel) * rowBytes_;
+    return SharedRow(channel);
 }
 
 unsigned char* Image::WritableRow(int channel, int32_t y) {
     unsigned char* planes = planes_.load(std::memory_order_acquire);
-    return (planes != nullptr ? planes : TakeOwnPlanes()) + Offset(channel, y);
+    if (planes == nullptr) {
+        planes = TakeOwnPlanes();
+    }
+    MakeRowOwn(planes, channel, y);
+    return planes + Offset(channel, y);
 }
 
-// The planes' memory, each row a copy of its plane's shared row; once, for
-// whichever thread writes first.
+// The planes' memory, as it comes: a row is read from it only once written;
+// once, for whichever thread writes first.
 unsigned char* Image::TakeOwnPlanes() {
     if (external_) {
         throw std::logic_error("the image's pixels are read-only");
@@ -181,17 +203,35 @@ unsigned char* Image::TakeOwnPlanes() {
     if (unsigned char* planes = planes_.load(std::memory_order_relaxed)) {
         return planes;
     }
-    unsigned char* planes = TakePixelBlock(PixelBytes());
-    if (!sharedRowsZero_) {
-        for (int channel = 0; channel < planeCount_; ++channel) {
-            const unsigned char* shared = sharedRows_.get() + static_cast<size_t>(channel) * rowBytes_;
-            for (int32_t y = 0; y < height_; ++y) {
-                std::memcpy(planes + Offset(channel, y), shared, rowBytes_);
-            }
-        }
+    const size_t rows = static_cast<size_t>(planeCount_) * static_cast<size_t>(height_);
+    if (!rowStates_) {
+        rowStates_.reset(new std::atomic<uint8_t>[std::max<size_t>(rows, 1)]);
     }
+    for (size_t row = 0; row < rows; ++row) {
+        rowStates_[row].store(kRowShared, std::memory_order_relaxed);
+    }
+    unsigned char* planes = TakePixelBlock(PixelBytes());
     planes_.store(planes, std::memory_order_release);
     return planes;
+}
+
+// The row becomes the image's own, holding what it read so far; a writer
+// of the same row at the same time waits for it.
+void Image::MakeRowOwn(unsigned char* planes, int channel, int32_t y) {
+    std::atomic<uint8_t>& state =
+        rowStates_[static_cast<size_t>(channel) * static_cast<size_t>(height_) + static_cast<size_t>(y)];
+    uint8_t seen = state.load(std::memory_order_acquire);
+    if (seen == kRowOwn) {
+        return;
+    }
+    if (seen == kRowShared && state.compare_exchange_strong(seen, kRowBeingMade, std::memory_order_acquire)) {
+        std::memcpy(planes + Offset(channel, y), SharedRow(channel), rowBytes_);
+        state.store(kRowOwn, std::memory_order_release);
+        return;
+    }
+    while (state.load(std::memory_order_acquire) != kRowOwn) {
+        std::this_thread::yield();
+    }
 }
 
 void Image::GetPixel(int32_t x, int32_t y, FltPixel& pixel) const {
@@ -215,9 +255,8 @@ void Image::Fill(const FltPixel& pixel) {
     }
     const std::lock_guard<std::mutex> lock(planesMutex_);
     const size_t samples = static_cast<size_t>(width_);
-    bool zero = true;
     for (int channel = 0; channel < planeCount_ && samples != 0; ++channel) {
-        unsigned char* row = sharedRows_.get() + static_cast<size_t>(channel) * rowBytes_;
+        unsigned char* row = SharedRow(channel);
         const float value = pixel.*kChannelFields[channel];
         switch (type_) {
             case PixelType::UInt8: FillPlane(row, samples, IntFromUnit<uint8_t>(value)); break;
@@ -225,9 +264,7 @@ void Image::Fill(const FltPixel& pixel) {
             case PixelType::Half: FillPlane(row, samples, FloatToHalf(value)); break;
             case PixelType::Float: FillPlane(row, samples, value); break;
         }
-        zero = zero && std::all_of(row, row + rowBytes_, [](unsigned char byte) { return byte == 0; });
     }
-    sharedRowsZero_ = zero;
     if (unsigned char* planes = planes_.exchange(nullptr, std::memory_order_acq_rel)) {
         ReturnPixelBlock(planes, PixelBytes());
     }

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -82,11 +81,10 @@ void ReturnImageMemory(size_t bytes) {
 unsigned char* TakePixelBlock(size_t bytes) {
     if (bytes >= kSmallestKeptBlock) {
         if (unsigned char* block = TakeKeptBlock(bytes)) {
-            std::memset(block, 0, bytes);
             return block;
         }
     }
-    void* block = std::calloc(std::max<size_t>(bytes, 1), 1);
+    void* block = std::malloc(std::max<size_t>(bytes, 1));
     if (block == nullptr) {
         throw std::bad_alloc();
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -306,4 +307,65 @@ TEST(Image, ExternalPixelsAreReadInPlaceAndNeverWritten) {
     EXPECT_THROW(image.RawRow(CHAN_RED, 0), std::logic_error);
     image.GetPixel(2, 1, pixel);
     EXPECT_EQ(pixel.B, 5000 / 65535.0f);
+}
+
+namespace {
+
+uint32_t BitsOf(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// Every sample of every channel of the image, as GetPixel, ReadRow and the
+// raw rows give them (each must agree), compared bit for bit with
+// `expected(x, y, c)`.
+template <typename Expected>
+void ExpectEverySample(const Image& image, Expected expected) {
+    std::vector<float> row(static_cast<size_t>(image.Width()));
+    for (int32_t y = 0; y < image.Height(); ++y) {
+        for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+            image.ReadRow(channel, y, 0, image.Width(), row.data());
+            const auto* raw = static_cast<const float*>(image.RawRow(channel, y));
+            for (int32_t x = 0; x < image.Width(); ++x) {
+                FltPixel pixel;
+                image.GetPixel(x, y, pixel);
+                const float fields[CHANNEL_COUNT] = {pixel.B, pixel.G, pixel.R, pixel.A, pixel.Z};
+                const float want = expected(x, y, channel);
+                ASSERT_EQ(BitsOf(fields[channel]), BitsOf(want)) << "(" << x << ", " << y << ") channel " << channel;
+                ASSERT_EQ(BitsOf(row[static_cast<size_t>(x)]), BitsOf(want)) << "(" << x << ", " << y << ") channel "
+                                                                             << channel;
+                if (raw != nullptr && image.Type() == PixelType::Float) {
+                    ASSERT_EQ(BitsOf(raw[x]), BitsOf(want));
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+// Pixel memory is taken as it comes, from images gone before (frame-sized
+// blocks are kept for reuse): an image must read as zero wherever it was
+// not written, whatever the block held, so that no stale sample reaches an
+// output.
+TEST(Image, ANewImageNeverShowsWhatItsMemoryHeldBefore) {
+    constexpr int32_t kWidth = 512, kHeight = 600;  // 6 MB, a block that is kept
+    for (int round = 0; round < 3; ++round) {
+        {
+            Image dirty(kWidth, kHeight);
+            for (int channel = 0; channel < CHANNEL_COUNT; ++channel)
+                for (int32_t y = 0; y < kHeight; ++y)
+                    std::fill_n(static_cast<float*>(dirty.RawRow(channel, y)), kWidth, 1e30f + float(round));
+        }
+        const Image model(kWidth, kHeight);
+        ImagePtr fresh(round == 0 ? new Image(kWidth, kHeight) : NewImage(TAG_ImageLike, &model, TAG_DONE));
+        ASSERT_NE(fresh, nullptr);
+        fresh->SetPixel(7, 5, Grey(0.25f));
+        static_cast<float*>(fresh->RawRow(CHAN_RED, 9))[3] = 2.0f;  // a row's first write through its raw row
+        ExpectEverySample(*fresh, [](int32_t x, int32_t y, int channel) {
+            if (x == 7 && y == 5) return 0.25f;
+            return x == 3 && y == 9 && channel == CHAN_RED ? 2.0f : 0.0f;
+        });
+    }
 }

@@ -4,9 +4,11 @@
 // convert to float (8 and 16-bit values scale to 0..1, half widens exactly);
 // writes to an integer image round to nearest and clamp to its range.
 //
-// An image takes memory for its planes at its first write: until then, and
-// after a Fill, every row reads one row kept per plane, so a new or filled
-// image (an all-ones mask) costs a row, not a frame. An image may instead read
+// An image takes memory for its planes at its first write, and each row
+// becomes its own at its first write: until then, and after a Fill, a row
+// reads one row kept per plane, so a new or filled image (an all-ones mask)
+// costs a row, not a frame, and a new image that is written in full is never
+// cleared first. An image may instead read
 // its planes from storage outside the host's memory (ExternalPixels): a disk
 // cache of frames larger than memory; such an image is read-only.
 #pragma once
@@ -83,7 +85,8 @@ public:
     // for the depth channel of an image without a depth plane. Rows of an
     // image that was never written, or was filled, may share one address.
     const void* RawRow(int channel, int32_t y) const;
-    // For writing; takes the planes' memory at the first call. Safe to call
+    // For writing; takes the planes' memory at the first call, and the row,
+    // holding what it read until then, becomes the image's own. Safe to call
     // for different rows from several threads at once.
     void* RawRow(int channel, int32_t y);
     // Bytes the pixels take once written.
@@ -92,9 +95,12 @@ public:
 
 private:
     size_t Offset(int channel, int32_t y) const;
+    unsigned char* SharedRow(int channel) const;
+    bool RowOwned(int channel, int32_t y) const;
     const unsigned char* ReadableRow(int channel, int32_t y) const;
     unsigned char* WritableRow(int channel, int32_t y);
     unsigned char* TakeOwnPlanes();
+    void MakeRowOwn(unsigned char* planes, int channel, int32_t y);
 
     int32_t width_;
     int32_t height_;
@@ -102,11 +108,13 @@ private:
     int planeCount_;
     size_t rowBytes_;
     size_t reservedBytes_ = 0;  // counted against the budget
-    // What every row of each plane holds until the first write.
+    // What each row of a plane reads until it is written.
     std::unique_ptr<unsigned char[]> sharedRows_;
-    bool sharedRowsZero_ = true;
-    // The image's own planes, from the first write on.
+    // The image's own planes, from the first write on; a row in them is
+    // read only once it is its own (written), so they are never cleared.
     std::atomic<unsigned char*> planes_{nullptr};
+    // Per plane and row: shared, being made its own, or its own.
+    std::unique_ptr<std::atomic<uint8_t>[]> rowStates_;
     std::mutex planesMutex_;
     std::unique_ptr<ExternalPixels> external_;
 };
