@@ -5,6 +5,7 @@
 #include "filter/row_scratch.h"
 #include "filter/sample_position.h"
 #include "filter/tile_job.h"
+#include "filter/uniform_channels.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -70,6 +71,9 @@ private:
     RowSampling source_;
     std::optional<RowSampling> mask_;  // none: every pixel is filtered
     TileJob tile_;
+    // The channels whose samples the kernel reads.
+    bool gathered_[COLOUR_CHANNELS] = {};
+    bool anyGathered_ = false;
     bool outputInPlace_;
 
     // Views of the borrowed buffers, sized for this row.
@@ -136,6 +140,14 @@ RowFilter::RowFilter(const WorkingState& state, const RowControls& controls, int
     for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
         tile_.channelOn[channel] = controls.channelOn[channel];
     }
+    const UniformChannels uniform =
+        FindUniformChannels(state.frames, frameCount_, controls, kernel_, scratch.uniform);
+    for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
+        tile_.channelUniform[channel] = uniform.uniform[channel];
+        tile_.uniformResult[channel] = uniform.result[channel];
+        gathered_[channel] = controls.channelOn[channel] && !uniform.uniform[channel];
+        anyGathered_ = anyGathered_ || gathered_[channel];
+    }
     const RestoreBound restore = RestoreBoundFor(controls.threshold);
     tile_.restoreNear = restore.active;
     tile_.restoreAtMost = restore.atMost;
@@ -164,8 +176,10 @@ void RowFilter::GatherFrame(size_t j, int32_t x0, int32_t count, int32_t padded)
     // every tile of the row.
     float* buffers = sampleBuffers_ + bufferSlot_[j] * COLOUR_CHANNELS * tile;
     for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
-        samples_[static_cast<size_t>(channel) * frameCount_ + j] =
-            frame.ReadElsewhere(channel, columns, columns_, count, padded, buffers + channel * tile, imageRow_);
+        if (gathered_[channel]) {
+            samples_[static_cast<size_t>(channel) * frameCount_ + j] =
+                frame.ReadElsewhere(channel, columns, columns_, count, padded, buffers + channel * tile, imageRow_);
+        }
     }
 }
 
@@ -174,7 +188,7 @@ void RowFilter::FilterTile(int32_t x0, int32_t count) {
     const size_t tile = static_cast<size_t>(tileWidth_);
     tile_.columns = count;
     tile_.paddedColumns = padded;
-    for (size_t j = 0; j < frameCount_; ++j) {
+    for (size_t j = 0; anyGathered_ && j < frameCount_; ++j) {
         GatherFrame(j, x0, count, padded);
     }
     float* own = ownBuffers_;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "filter/row_sampling.h"
+#include "filter/uniform_channels.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +24,7 @@ struct RowScratch {
     std::vector<float> imageRow;       // a whole row, to gather from
     std::vector<int32_t> columns;
     std::vector<int32_t> keys;
+    UniformScratch uniform;
 };
 
 // At least `count` elements of `buffer`, whose earlier contents are dropped;

@@ -32,6 +32,11 @@ struct TileJob {
     // windows take (to measure the two against each other).
     bool medianBySearch = false;
     int32_t* keys = nullptr;  // frameCount * kTilePadding, for the median search
+    // An enabled channel whose samples are one value in every frame
+    // (uniform_channels.h) takes `uniformResult` as the method's result at
+    // every pixel; its samples are not read.
+    bool channelUniform[4] = {};
+    float uniformResult[4] = {};
     float* out[4] = {};       // paddedColumns floats each
 };
 

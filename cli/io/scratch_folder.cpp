@@ -47,13 +47,13 @@ private:
     int fd_;
 };
 
-// Planes as the host lays them out, the owner's share of the folder given
-// back when the frame goes.
+// Planes as the host lays them out, the owner's share of the folder (the
+// bytes stored) given back when the frame goes.
 class CountedPlanes : public MappedPlanes {
 public:
-    CountedPlanes(std::shared_ptr<ScratchUsage> usage, size_t bytes, int fd, int planeCount, int32_t height,
-                  size_t rowBytes)
-        : MappedPlanes(fd, bytes, planeCount, height, rowBytes), usage_(std::move(usage)), bytes_(bytes) {
+    CountedPlanes(std::shared_ptr<ScratchUsage> usage, size_t stored, size_t bytes, int fd, int planeCount,
+                  int32_t height, size_t rowBytes)
+        : MappedPlanes(fd, bytes, planeCount, height, rowBytes), usage_(std::move(usage)), bytes_(stored) {
         usage_->Add(bytes_);
     }
     ~CountedPlanes() override { usage_->inUse -= bytes_; }
@@ -70,14 +70,16 @@ std::string ScratchError(const std::string& folder, int error) {
 }
 
 // Every row of the image's planes into the file, in the host's layout, and
-// after them the extra channels.
-void WritePlanes(int fd, const DecodedFrame& frame, const std::string& folder) {
+// after them the extra channels; a uniform plane is left a hole, which the
+// copy reads from its shared row instead. The bytes written.
+size_t WritePlanes(int fd, const DecodedFrame& frame, const std::string& folder) {
     const Image& image = *frame.image;
     const size_t rowBytes = static_cast<size_t>(image.Width()) * BytesPerSample(image.Type());
     const int planes = image.HasDepth() ? CHANNEL_COUNT : CHAN_ALPHA + 1;
     std::vector<unsigned char> chunk;
     chunk.reserve(std::max(kWriteChunkBytes, rowBytes));
     off_t offset = 0;
+    size_t stored = 0;
     const auto flush = [&] {
         for (size_t done = 0; done < chunk.size();) {
             const ssize_t written = pwrite(fd, chunk.data() + done, chunk.size() - done, offset);
@@ -86,9 +88,15 @@ void WritePlanes(int fd, const DecodedFrame& frame, const std::string& folder) {
             done += static_cast<size_t>(written);
             offset += written;
         }
+        stored += chunk.size();
         chunk.clear();
     };
     for (int channel = 0; channel < planes; ++channel) {
+        if (image.UniformPlane(channel)) {
+            flush();
+            offset += static_cast<off_t>(rowBytes * static_cast<size_t>(image.Height()));
+            continue;
+        }
         for (int32_t y = 0; y < image.Height(); ++y) {
             if (chunk.size() + rowBytes > chunk.capacity()) flush();
             const auto* row = static_cast<const unsigned char*>(image.RawRow(channel, y));
@@ -103,6 +111,9 @@ void WritePlanes(int fd, const DecodedFrame& frame, const std::string& folder) {
         done += piece;
     }
     flush();
+    // The file's full length, a uniform last plane's hole included.
+    if (ftruncate(fd, offset) != 0) throw OutputError(ScratchError(folder, errno));
+    return stored;
 }
 
 }  // namespace
@@ -138,13 +149,15 @@ std::shared_ptr<const DecodedFrame> ScratchFolder::Keep(const DecodedFrame& fram
     const Image& image = *frame.image;
     const size_t bytes = frame.Bytes();
     const Descriptor file(CreateFile());
-    WritePlanes(file.Get(), frame, path_);
-    auto planes = std::make_unique<CountedPlanes>(usage_, bytes, file.Get(), image.HasDepth() ? CHANNEL_COUNT : CHAN_ALPHA + 1,
-                                                  image.Height(), static_cast<size_t>(image.Width()) * BytesPerSample(image.Type()));
+    const size_t stored = WritePlanes(file.Get(), frame, path_);
+    auto planes = std::make_unique<CountedPlanes>(usage_, stored, bytes, file.Get(),
+                                                  image.HasDepth() ? CHANNEL_COUNT : CHAN_ALPHA + 1, image.Height(),
+                                                  static_cast<size_t>(image.Width()) * BytesPerSample(image.Type()));
     const unsigned char* extras = planes->Planes() + image.PixelBytes();
     auto kept = std::make_shared<DecodedFrame>();
     kept->image = taviron::HostRef<Image>(
         new Image(image.Width(), image.Height(), image.Type(), image.HasDepth(), std::move(planes)));
+    kept->image->ShareUniformPlanes(image);
     kept->format = frame.format;
     // The extra channels lie in the same file, after the planes; the image
     // keeps the mapping.

@@ -1,9 +1,10 @@
 // Where decoded frames go when the window of frames does not fit in the
 // memory budget: each frame written once into a file of its own in the
-// scratch folder and read back through a read-only mapping. Every file is
-// nameless (or unlinked the moment it is made), so it leaves nothing behind
-// however the program ends, a kill included: the system frees it when its
-// last mapping goes.
+// scratch folder (but for its uniform planes, such as a filled alpha, which
+// its copy keeps in a row each) and read back through a read-only mapping.
+// Every file is nameless (or unlinked the moment it is made), so it leaves
+// nothing behind however the program ends, a kill included: the system frees
+// it when its last mapping goes.
 #pragma once
 
 #include "io/decoded_frame.h"

@@ -17,6 +17,9 @@ std::shared_ptr<const DecodedFrame> SequenceReader::Decode(const std::string& pa
     std::error_code error;
     if (!std::filesystem::exists(path, error)) return nullptr;
     auto frame = ReadFrame(path, role_);
+    // Once per frame, so that a plane that is one value throughout (a
+    // filled alpha) is not filtered for every window that holds the frame.
+    frame->image->FindUniformPlanes();
     if (pattern_.IsSequence()) {
         channels_.Check(path, *frame);
         sizes_.Check(path, *frame);

@@ -255,9 +255,10 @@ void RandomTile(const TileJob& job) {
             column < job.columns && (job.maskAlpha == nullptr || !(job.maskAlpha[column] <= 0.0f));
         const size_t frame = filtered ? static_cast<unsigned>(std::rand()) % job.frameCount : 0;
         for (int channel = 0; channel < 4; ++channel) {
-            job.out[channel][column] = filtered && job.channelOn[channel]
-                                           ? job.samples[static_cast<size_t>(channel) * job.frameCount + frame][column]
-                                           : job.source[channel][column];
+            job.out[channel][column] =
+                !filtered || !job.channelOn[channel] ? job.source[channel][column]
+                : job.channelUniform[channel]        ? job.uniformResult[channel]
+                                                     : job.samples[static_cast<size_t>(channel) * job.frameCount + frame][column];
         }
     }
     for (int channel = 0; channel < 4; ++channel) {
@@ -276,7 +277,12 @@ void FilterTile(const TileJob& job) {
         return;
     }
     for (int channel = 0; channel < 4; ++channel) {
-        if (job.channelOn[channel]) {
+        if (job.channelOn[channel] && job.channelUniform[channel]) {
+            const typename V::F result = V::SplatF(job.uniformResult[channel]);
+            for (int32_t column = 0; column < job.paddedColumns; column += V::kLanes) {
+                Finish<V>(job, channel, column, result);
+            }
+        } else if (job.channelOn[channel]) {
             OrderedChannel<V>(job, channel);
         } else {
             for (int32_t column = 0; column < job.paddedColumns; column += V::kLanes) {

@@ -90,11 +90,23 @@ void CheckChannelRow(int channel, int32_t y, int32_t height) {
     }
 }
 
+void CheckChannel(int channel) {
+    if (channel < 0 || channel >= CHANNEL_COUNT) {
+        throw std::out_of_range("channel " + std::to_string(channel) + " outside the image");
+    }
+}
+
 // A row's state: read from its plane's shared row, being made the image's
 // own by a writer, or the image's own.
 constexpr uint8_t kRowShared = 0;
 constexpr uint8_t kRowBeingMade = 1;
 constexpr uint8_t kRowOwn = 2;
+
+// Whether every one of `count` samples of `sampleBytes` at `row` has the
+// bytes of the first.
+bool UniformRow(const unsigned char* row, size_t count, size_t sampleBytes) {
+    return count < 2 || std::memcmp(row, row + sampleBytes, (count - 1) * sampleBytes) == 0;
+}
 
 }  // namespace
 
@@ -139,6 +151,7 @@ Image::Image(int32_t width, int32_t height, PixelType type, bool withDepth, std:
     }
     CountPixelBytes(width, height, planeCount_, type);
     rowBytes_ = static_cast<size_t>(width) * BytesPerSample(type);
+    sharedRows_.reset(new unsigned char[std::max<size_t>(rowBytes_ * planeCount_, 1)]());
 }
 
 Image::~Image() {
@@ -177,7 +190,7 @@ const unsigned char* Image::ReadableRow(int channel, int32_t y) const {
     if (RowOwned(channel, y)) {
         return planes_.load(std::memory_order_acquire) + Offset(channel, y);
     }
-    if (external_) {
+    if (external_ && !externalUniform_[channel]) {
         external_->RowRead(y);
         return external_->Planes() + Offset(channel, y);
     }
@@ -226,6 +239,7 @@ void Image::MakeRowOwn(unsigned char* planes, int channel, int32_t y) {
     }
     if (seen == kRowShared && state.compare_exchange_strong(seen, kRowBeingMade, std::memory_order_acquire)) {
         std::memcpy(planes + Offset(channel, y), SharedRow(channel), rowBytes_);
+        ownRows_[channel].fetch_add(1, std::memory_order_relaxed);
         state.store(kRowOwn, std::memory_order_release);
         return;
     }
@@ -267,6 +281,71 @@ void Image::Fill(const FltPixel& pixel) {
     }
     if (unsigned char* planes = planes_.exchange(nullptr, std::memory_order_acq_rel)) {
         ReturnPixelBlock(planes, PixelBytes());
+    }
+    for (int channel = 0; channel < planeCount_; ++channel) {
+        ownRows_[channel].store(0, std::memory_order_relaxed);
+    }
+}
+
+bool Image::UniformPlane(int channel, float* value) const {
+    CheckChannel(channel);
+    bool uniform = channel >= planeCount_ || (external_ ? externalUniform_[channel]
+                                                        : ownRows_[channel].load(std::memory_order_acquire) == 0);
+    if (uniform && value != nullptr) {
+        *value = channel < planeCount_ && width_ > 0 ? ReadSample(SharedRow(channel), type_, 0) : 0.0f;
+    }
+    return uniform;
+}
+
+// Every row of the plane reads `sample` (one sample's bytes) from its shared
+// row, which then holds it throughout.
+void Image::ShareRowsOf(int channel, const unsigned char* sample) {
+    const size_t sampleBytes = BytesPerSample(type_);
+    unsigned char* shared = SharedRow(channel);
+    if (shared != sample) {
+        std::memmove(shared, sample, sampleBytes);
+    }
+    for (size_t done = sampleBytes; done < rowBytes_; done += std::min(done, rowBytes_ - done)) {
+        std::memcpy(shared + done, shared, std::min(done, rowBytes_ - done));
+    }
+    if (external_) {
+        externalUniform_[channel] = true;
+        return;
+    }
+    if (planes_.load(std::memory_order_acquire) != nullptr) {
+        for (int32_t y = 0; y < height_; ++y) {
+            rowStates_[static_cast<size_t>(channel) * static_cast<size_t>(height_) + static_cast<size_t>(y)].store(
+                kRowShared, std::memory_order_relaxed);
+        }
+    }
+    ownRows_[channel].store(0, std::memory_order_release);
+}
+
+void Image::FindUniformPlanes() {
+    const size_t sampleBytes = BytesPerSample(type_);
+    for (int channel = 0; channel < planeCount_ && width_ > 0 && height_ > 0; ++channel) {
+        if (UniformPlane(channel)) {
+            continue;
+        }
+        const unsigned char* first = ReadableRow(channel, 0);
+        bool uniform = UniformRow(first, static_cast<size_t>(width_), sampleBytes);
+        for (int32_t y = 1; uniform && y < height_; ++y) {
+            uniform = std::memcmp(ReadableRow(channel, y), first, rowBytes_) == 0;
+        }
+        if (uniform) {
+            ShareRowsOf(channel, first);
+        }
+    }
+}
+
+void Image::ShareUniformPlanes(const Image& same) {
+    if (same.width_ != width_ || same.height_ != height_ || same.type_ != type_ || same.planeCount_ != planeCount_) {
+        throw std::invalid_argument("the images differ in size or type");
+    }
+    for (int channel = 0; channel < planeCount_ && width_ > 0; ++channel) {
+        if (same.UniformPlane(channel)) {
+            ShareRowsOf(channel, same.SharedRow(channel));
+        }
     }
 }
 

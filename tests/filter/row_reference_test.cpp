@@ -305,6 +305,57 @@ TEST_P(FilterRowReference, TrackerPointsWrittenAsPixelOverSize) {
     }
 }
 
+// Channels that hold one value throughout in every frame of the window (a
+// filled alpha, a constant channel, found as a reader finds them) take the
+// kernel's result for those values instead of their samples: bit for bit
+// the reference, for values of every kind (n times 0.1 summed is not 0.1
+// times n), one value in every frame or one per frame, beside channels
+// uniform in every frame but one, and under Random where the channel is one
+// value throughout.
+TEST_P(FilterRowReference, ChannelsUniformInEveryFrame) {
+    const SceneShape shapes[] = {kSmallRows, {15, 40, 1, 2, true}};
+    for (const SceneShape& shape : shapes) {
+        for (int frameCount : {1, 2, 3, 5, 8, 25, 64, 65, 100}) {
+            for (uint32_t variant = 0; variant < 3; ++variant) {
+                const uint32_t seed = 11000u + 10u * static_cast<uint32_t>(frameCount) + variant + (shape.mixedTypes ? 5000u : 0u);
+                Scene scene = MakeScene(seed, frameCount, shape);
+                AwkwardValues values(seed + 1);
+                bool everyEnabledChannelOneValue = !shape.mixedTypes;
+                const bool enabled[] = {scene.controls.blue, scene.controls.green, scene.controls.red,
+                                        scene.controls.alpha};
+                for (int channel = 0; channel < 4; ++channel) {
+                    enum Kind { AsDrawn, OneValue, ValuePerFrame, AllButOneFrame };
+                    const Kind kind = static_cast<Kind>(values.Between(0, 3));
+                    everyEnabledChannelOneValue = everyEnabledChannelOneValue && (!enabled[channel] || kind == OneValue);
+                    if (kind == AsDrawn) continue;
+                    const float shared = values.Chance(0.3) ? 0.1f : values.Sample();
+                    const int odd = values.Between(0, frameCount - 1);
+                    for (int j = 0; j < frameCount; ++j) {
+                        if (kind == AllButOneFrame && j == odd) continue;
+                        const float value = kind == ValuePerFrame ? values.Sample() : shared;
+                        Image& frame = *scene.frames[static_cast<size_t>(j)];
+                        for (int32_t y = 0; y < frame.Height(); ++y) {
+                            for (int32_t x = 0; x < frame.Width(); ++x) {
+                                FltPixel pixel;
+                                frame.GetPixel(x, y, pixel);
+                                float* fields[] = {&pixel.B, &pixel.G, &pixel.R, &pixel.A};
+                                *fields[channel] = value;
+                                frame.SetPixel(x, y, pixel);
+                            }
+                        }
+                    }
+                }
+                for (ImageRef& frame : scene.frames) frame->FindUniformPlanes();
+                for (int32_t method : {0, 1, 2, 3, 4}) {
+                    if (method == 4 && !everyEnabledChannelOneValue) continue;  // else the picks decide
+                    scene.controls.method = method;
+                    EXPECT_EQ(FirstDifference(scene, scratch_), "") << "seed " << seed;
+                }
+            }
+        }
+    }
+}
+
 INSTANTIATE_ON_EACH_KERNEL_PATH(FilterRowReference);
 
 }  // namespace

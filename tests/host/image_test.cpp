@@ -369,3 +369,95 @@ TEST(Image, ANewImageNeverShowsWhatItsMemoryHeldBefore) {
         });
     }
 }
+
+TEST(Image, PlanesNeverWrittenOrFilledAreUniformUntilARowOfThemIsWritten) {
+    for (PixelType type : {PixelType::UInt8, PixelType::UInt16, PixelType::Half, PixelType::Float}) {
+        Image image(5, 3, type, false);
+        float value = -1.0f;
+        for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+            EXPECT_TRUE(image.UniformPlane(channel, &value));
+            EXPECT_EQ(value, 0.0f);  // depth too: an image without a depth plane reads 0
+        }
+        FltPixel fill = Grey(0.3f);
+        fill.A = 1.0f;
+        image.Fill(fill);
+        EXPECT_TRUE(image.UniformPlane(CHAN_RED, &value));
+        EXPECT_EQ(value, ReadBack(type, 0.3f));
+        EXPECT_TRUE(image.UniformPlane(CHAN_ALPHA, &value));
+        EXPECT_EQ(value, 1.0f);
+
+        image.RawRow(CHAN_ALPHA, 2);  // a row written, whatever it then holds
+        EXPECT_FALSE(image.UniformPlane(CHAN_ALPHA));
+        EXPECT_TRUE(image.UniformPlane(CHAN_RED));
+        image.SetPixel(4, 0, Grey(0.0f));
+        EXPECT_FALSE(image.UniformPlane(CHAN_RED));
+        image.Fill(fill);
+        EXPECT_TRUE(image.UniformPlane(CHAN_ALPHA));
+    }
+    EXPECT_THROW(Image(1, 1).UniformPlane(CHANNEL_COUNT), std::out_of_range);
+}
+
+// Planes that hold one value throughout are found whatever the value's bits
+// (a signed zero, a NaN with its payload), read the same afterwards, and
+// become their own again where written; a plane that differs in its very
+// last sample is not uniform.
+TEST(Image, PlanesFoundUniformReadAsBeforeUntilWritten) {
+    constexpr int32_t kWidth = 7, kHeight = 4;
+    Image image(kWidth, kHeight, PixelType::Half);
+    const uint16_t bits[CHANNEL_COUNT] = {0x3C00, 0x8000, 0x7C01, 0x3A00, 0x3800};
+    for (int channel = 0; channel < CHANNEL_COUNT; ++channel)
+        for (int32_t y = 0; y < kHeight; ++y)
+            std::fill_n(static_cast<uint16_t*>(image.RawRow(channel, y)), kWidth, bits[channel]);
+    static_cast<uint16_t*>(image.RawRow(CHAN_BLUE, 1))[2] = 0x3C01;
+    static_cast<uint16_t*>(image.RawRow(CHAN_DEPTH, kHeight - 1))[kWidth - 1] = 0;
+    const auto before = [&](int32_t x, int32_t y, int channel) {
+        if (channel == CHAN_BLUE && x == 2 && y == 1) return HalfToFloat(0x3C01);
+        return channel == CHAN_DEPTH && x == kWidth - 1 && y == kHeight - 1 ? 0.0f : HalfToFloat(bits[channel]);
+    };
+
+    image.FindUniformPlanes();
+    const bool uniform[CHANNEL_COUNT] = {false, true, true, true, false};
+    for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+        float value = 0.0f;
+        ASSERT_EQ(image.UniformPlane(channel, &value), uniform[channel]) << "channel " << channel;
+        if (uniform[channel]) {
+            EXPECT_EQ(BitsOf(value), BitsOf(HalfToFloat(bits[channel])));
+        }
+    }
+    ExpectEverySample(image, before);
+
+    static_cast<uint16_t*>(image.RawRow(CHAN_RED, 3))[0] = 0x3C00;
+    EXPECT_FALSE(image.UniformPlane(CHAN_RED));
+    ExpectEverySample(image, [&](int32_t x, int32_t y, int channel) {
+        return channel == CHAN_RED && x == 0 && y == 3 ? 1.0f : before(x, y, channel);
+    });
+}
+
+// A copy of a frame whose planes lie elsewhere (a disk cache) shares the
+// frame's uniform planes and reads them without touching its storage.
+TEST(Image, ExternalCopySharesTheUniformPlanesOfItsFrame) {
+    constexpr int32_t kWidth = 3, kHeight = 2;
+    std::vector<uint16_t> planes(4 * kWidth * kHeight);
+    for (size_t i = 0; i < planes.size(); ++i) planes[i] = i >= 3 * kWidth * kHeight ? 0xFFFF : uint16_t(i * 1000);
+    Image frame(kWidth, kHeight, PixelType::UInt16, false);
+    for (int channel = 0; channel <= CHAN_ALPHA; ++channel)
+        for (int32_t y = 0; y < kHeight; ++y)
+            std::memcpy(frame.RawRow(channel, y), &planes[static_cast<size_t>((channel * kHeight + y) * kWidth)],
+                        kWidth * sizeof(uint16_t));
+    frame.FindUniformPlanes();
+    ASSERT_TRUE(frame.UniformPlane(CHAN_ALPHA));
+    std::vector<int32_t> rowsRead;
+    Image copy(kWidth, kHeight, PixelType::UInt16, false, std::make_unique<TestPixels>(planes, &rowsRead));
+    EXPECT_FALSE(copy.UniformPlane(CHAN_ALPHA));
+    copy.ShareUniformPlanes(frame);
+    EXPECT_TRUE(copy.UniformPlane(CHAN_ALPHA));
+    EXPECT_FALSE(copy.UniformPlane(CHAN_RED));
+    std::vector<float> row(kWidth);
+    copy.ReadRow(CHAN_ALPHA, 1, 0, kWidth, row.data());
+    EXPECT_EQ(row, std::vector<float>(kWidth, 1.0f));
+    EXPECT_TRUE(rowsRead.empty()) << "the uniform plane is read from its shared row";
+    ExpectEverySample(copy, [&](int32_t x, int32_t y, int channel) {
+        return channel == CHAN_DEPTH ? 0.0f : planes[static_cast<size_t>((channel * kHeight + y) * kWidth + x)] / 65535.0f;
+    });
+    EXPECT_THROW(copy.ShareUniformPlanes(Image(kWidth, kHeight + 1, PixelType::UInt16, false)), std::invalid_argument);
+}

@@ -8,7 +8,9 @@
 // becomes its own at its first write: until then, and after a Fill, a row
 // reads one row kept per plane, so a new or filled image (an all-ones mask)
 // costs a row, not a frame, and a new image that is written in full is never
-// cleared first. An image may instead read
+// cleared first. A plane none of whose rows is its own is uniform, and says
+// so (UniformPlane), as does a plane found to hold one value throughout
+// (FindUniformPlanes), so that filters can skip it. An image may instead read
 // its planes from storage outside the host's memory (ExternalPixels): a disk
 // cache of frames larger than memory; such an image is read-only.
 #pragma once
@@ -93,6 +95,22 @@ public:
     size_t PixelBytes() const;
     bool IsReadOnly() const { return external_ != nullptr; }
 
+    // Whether every sample of `channel` has the same bytes, known without
+    // reading them: the plane was filled (or never written), or found or
+    // shared uniform below, and no row of it was written since. `value` then
+    // gets the sample as read. Throws std::out_of_range for no channel.
+    bool UniformPlane(int channel, float* value = nullptr) const;
+    // Planes whose samples all have the same bytes become uniform: their rows
+    // read one row kept for the plane. A pass over the rows written, which
+    // stops at a plane's first differing sample. Not while another thread
+    // uses the image.
+    void FindUniformPlanes();
+    // The planes that are uniform in `same`, an image of the same size, type
+    // and samples (a copy of it), are uniform here too; for a copy whose
+    // pixels lie elsewhere (ExternalPixels), which are then not read for
+    // those planes. Not while another thread uses this image.
+    void ShareUniformPlanes(const Image& same);
+
 private:
     size_t Offset(int channel, int32_t y) const;
     unsigned char* SharedRow(int channel) const;
@@ -101,6 +119,7 @@ private:
     unsigned char* WritableRow(int channel, int32_t y);
     unsigned char* TakeOwnPlanes();
     void MakeRowOwn(unsigned char* planes, int channel, int32_t y);
+    void ShareRowsOf(int channel, const unsigned char* sample);
 
     int32_t width_;
     int32_t height_;
@@ -115,8 +134,11 @@ private:
     std::atomic<unsigned char*> planes_{nullptr};
     // Per plane and row: shared, being made its own, or its own.
     std::unique_ptr<std::atomic<uint8_t>[]> rowStates_;
+    std::atomic<int32_t> ownRows_[CHANNEL_COUNT] = {};
     std::mutex planesMutex_;
     std::unique_ptr<ExternalPixels> external_;
+    // Planes of an external image read from their shared row instead.
+    bool externalUniform_[CHANNEL_COUNT] = {};
 };
 
 // A new float image, zeroed, of the size of the image under TAG_ImageLike and
