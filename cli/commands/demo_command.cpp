@@ -13,6 +13,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace taviron::cli {
 
@@ -25,10 +27,35 @@ constexpr int kHeight = 360;
 constexpr int kFrames = 9;
 constexpr int kWindowFrames = 4;  // on each side: the middle frame sees all nine
 
-std::string FramePath(const fs::path& directory, const char* name, int frame) {
+constexpr const char* kComparisonFile = "comparison.png";
+
+std::string FrameFileName(const char* name, int frame) {
     char file[64];
     std::snprintf(file, sizeof file, "%s.%04d.png", name, frame);
-    return (directory / file).string();
+    return file;
+}
+
+std::string FramePath(const fs::path& directory, const char* name, int frame) {
+    return (directory / FrameFileName(name, frame)).string();
+}
+
+// The demo may be pointed at a folder of the user's own ("." in a shot
+// folder): it refuses one that holds anything under a name it would write.
+void RefuseFilesItWouldOverwrite(const std::string& directory) {
+    std::vector<std::string> names = {kComparisonFile};
+    for (int frame = 1; frame <= kFrames; ++frame) {
+        names.push_back(FrameFileName("input", frame));
+        names.push_back(FrameFileName("output", frame));
+    }
+    std::string held;
+    for (const std::string& name : names) {
+        std::error_code error;
+        if (fs::symlink_status(fs::path(directory) / name, error).type() != fs::file_type::not_found)
+            held += (held.empty() ? "" : ", ") + name;
+    }
+    if (!held.empty())
+        throw UsageError(directory + " already holds " + held +
+                         ", which the demo would overwrite; give it a new or empty folder");
 }
 
 // Before on the left, after on the right.
@@ -49,6 +76,7 @@ taviron::HostRef<Image> SideBySide(const Image& before, const Image& after) {
 }  // namespace
 
 int RunDemo(const std::string& pluginPath, const std::string& directory) {
+    RefuseFilesItWouldOverwrite(directory);
     std::error_code error;
     fs::create_directories(directory, error);
     if (error) throw OutputError("cannot make the directory " + directory + ": " + error.message());
@@ -71,7 +99,7 @@ int RunDemo(const std::string& pluginPath, const std::string& directory) {
         WriteFrameFile(FramePath(directory, "output", frame), *output, format, nullptr, OIIO::TypeDesc::UINT8);
         if (frame == (kFrames + 1) / 2) {
             const taviron::HostRef<Image> comparison = SideBySide(*input, *output);
-            WriteFrameFile((fs::path(directory) / "comparison.png").string(), *comparison,
+            WriteFrameFile((fs::path(directory) / kComparisonFile).string(), *comparison,
                            EightBitFormat(comparison->Width(), comparison->Height(), 3), nullptr,
                            OIIO::TypeDesc::UINT8);
         }

@@ -6,10 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 
 namespace {
+
+std::string ReadText(const std::string& path) {
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
 
 class CommandsTest : public TavironPlugin {
 protected:
@@ -87,6 +94,8 @@ TEST_F(CommandsTest, AboutShowsTheToolsAboutBox) {
 }
 
 TEST_F(CommandsTest, DemoCleansItsClipAndWritesBeforeAndAfter) {
+    std::filesystem::create_directory(dir / "demo");
+    std::ofstream(dir / "demo/plan.txt") << "plan";  // no obstacle
     const CliResult result = RunTaviron({"demo", dir / "demo"});
     ASSERT_EQ(result.status, 0) << result.err;
     double before = 0.0;
@@ -98,6 +107,23 @@ TEST_F(CommandsTest, DemoCleansItsClipAndWritesBeforeAndAfter) {
     EXPECT_TRUE(std::filesystem::exists(dir / "demo/comparison.png"));
     EXPECT_TRUE(std::filesystem::exists(dir / "demo/input.0009.png"));
     EXPECT_TRUE(std::filesystem::exists(dir / "demo/output.0009.png"));
+    EXPECT_EQ(ReadText(dir / "demo/plan.txt"), "plan");
+}
+
+// The demo writes into a folder a user may have typed by mistake (".", a
+// shot folder): one that holds any file it would write is refused, whole.
+TEST_F(CommandsTest, DemoRefusesAFolderHoldingFilesItWouldWrite) {
+    std::filesystem::create_directory(dir / "shot");
+    std::ofstream(dir / "shot/input.0003.png") << "a frame";
+    std::ofstream(dir / "shot/comparison.png") << "notes";
+    std::filesystem::create_directory(dir / "shot/output.0009.png");
+    const CliResult result = RunTaviron({"demo", dir / "shot"});
+    EXPECT_EQ(result.status, 1) << result.err;
+    for (const char* name : {"input.0003.png", "comparison.png", "output.0009.png"})
+        EXPECT_NE(result.err.find(name), std::string::npos) << result.err;
+    EXPECT_TRUE(ReadText(dir / "shot/input.0003.png") == "a frame");
+    EXPECT_TRUE(ReadText(dir / "shot/comparison.png") == "notes");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "shot"), {}), 3);
 }
 
 }  // namespace
