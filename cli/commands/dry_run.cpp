@@ -30,6 +30,8 @@ void PrintDryRun(const DryRunPlan& plan) {
     std::set<int> read;
     std::set<int> noInput;
     std::set<int> done;
+    std::set<int> untracked;
+    std::set<int> missingPoints;
     for (int frame : plan.frames) {
         if (plan.skipExisting && CompleteOutputExists(plan.output.PathOf(frame))) {
             done.insert(frame);
@@ -38,6 +40,14 @@ void PrintDryRun(const DryRunPlan& plan) {
         if (!Exists(plan.input.PathOf(frame))) {
             noInput.insert(frame);
             continue;
+        }
+        if (plan.trackGaps) {
+            const std::set<int> points = plan.trackGaps->MissingFor(frame);
+            if (!points.empty()) {
+                untracked.insert(frame);
+                missingPoints.insert(points.begin(), points.end());
+                continue;
+            }
         }
         written.insert(frame);
         const FrameSpan span = InputFramesOf(frame, plan.window);
@@ -56,6 +66,11 @@ void PrintDryRun(const DryRunPlan& plan) {
     PrintFrames("write", plan.output.Text(), written);
     PrintFrames("skip, no input file,", plan.input.Text(), noInput);
     PrintFrames("skip, complete output exists,", plan.output.Text(), done);
+    if (!untracked.empty())
+        PrintFrames(("fail, the track file " + plan.trackGaps->TrackPath() + " has no point for frame" +
+                     (missingPoints.size() > 1 ? "s " : " ") + RangesText(missingPoints) + ",")
+                        .c_str(),
+                    plan.output.Text(), untracked);
 }
 
 }  // namespace taviron::cli

@@ -4,6 +4,7 @@
 
 #include "io/frame_pattern.h"
 #include "commands/render_plan.h"
+#include "commands/track_gaps.h"
 
 #include <optional>
 #include <vector>
@@ -17,6 +18,7 @@ struct DryRunPlan {
     const std::vector<int>& frames;
     taviron::WindowOffsets window;  // the offsets each request reads
     bool skipExisting = false;
+    const TrackGaps* trackGaps = nullptr;  // when the tool uses a track's points
 };
 
 void PrintDryRun(const DryRunPlan& plan);

@@ -1,5 +1,6 @@
 #include "commands/frames_read.h"
 
+#include <contract/control_values.h>
 #include <contract/tool_ids.h>
 
 #include <algorithm>
@@ -11,6 +12,14 @@ taviron::WindowOffsets ReadOffsetsOf(const PluginSession& session) {
     return taviron::RequestWindowOf(session.InputWithID(taviron::link_id::kFrames).Value(),
                                     session.InputWithID(taviron::link_id::kSampleDirection).Value())
         .read;
+}
+
+bool TrackPointsUsed(const PluginSession& session) {
+    const taviron::RequestWindow window =
+        taviron::RequestWindowOf(session.InputWithID(taviron::link_id::kFrames).Value(),
+                                 session.InputWithID(taviron::link_id::kSampleDirection).Value());
+    const bool gathers = !window.PassesThrough() && window.gathered.first <= window.gathered.last;
+    return gathers && taviron::CheckboxOn(session.InputWithID(taviron::link_id::kUseData).Value());
 }
 
 FrameSpan InputFramesOf(int frame, taviron::WindowOffsets read) {

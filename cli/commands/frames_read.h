@@ -21,6 +21,10 @@ struct FrameSpan {
 // controls as the session holds them (a request takes their values).
 taviron::WindowOffsets ReadOffsetsOf(const PluginSession& session);
 
+// Whether the tool's requests displace their samples by track points: Use
+// tracking data on and a window gathered (Frames 0 copies the input).
+bool TrackPointsUsed(const PluginSession& session);
+
 // The frames the request for `frame` reads. Frames beyond the range of frame
 // numbers are left out: no file has them, and the sources give nothing there.
 FrameSpan InputFramesOf(int frame, taviron::WindowOffsets read);

@@ -17,6 +17,7 @@
 #include "io/stale_temporaries.h"
 #include "hosting/tool_controls.h"
 #include "hosting/track_file.h"
+#include "commands/track_gaps.h"
 #include "io/write_queue.h"
 
 #include <CLI/CLI.hpp>
@@ -129,11 +130,19 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
 
     const taviron::WindowOffsets window = ReadOffsetsOf(session);
     RefuseOverwritingInputs(output, frames, input, window, maskPattern, options.track);
-    if (!options.track.empty())
+    std::optional<TrackGaps> trackGaps;
+    if (!options.track.empty()) {
+        TrackData track = ReadTrackFile(options.track);
+        if (TrackPointsUsed(session)) {
+            trackGaps.emplace(options.track, track, input, window);
+            trackGaps->RequirePointsFor(frames);
+        }
         session.InputWithID(taviron::link_id::kTrackData)
-            .Connect(std::make_shared<TrackSource>(ToolPoints(ReadTrackFile(options.track), options.trackConvention)));
+            .Connect(std::make_shared<TrackSource>(ToolPoints(std::move(track), options.trackConvention)));
+    }
     if (options.dryRun) {
-        PrintDryRun({input, output, maskPattern, frames, window, options.skipExisting});
+        PrintDryRun({input, output, maskPattern, frames, window, options.skipExisting,
+                     trackGaps ? &*trackGaps : nullptr});
         return 0;
     }
     if (options.threads) SetWorkerThreadCount(static_cast<unsigned>(*options.threads));
@@ -179,6 +188,13 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
         if (input.IsSequence() && !FileExists(input.PathOf(frame))) {
             report.Missing(frame, "the input " + input.Text(), input.PathOf(frame));
             continue;
+        }
+        if (trackGaps) {
+            const std::set<int> points = trackGaps->MissingFor(frame);
+            if (!points.empty()) {
+                report.Untracked(frame, options.track, points);
+                continue;
+            }
         }
         writing = writing && writer.WaitForRoom();
         if (!writing) {

@@ -23,6 +23,10 @@ public:
     // (e.g. "the input plate.####.exr"), does not exist; named once for all
     // such frames.
     void Missing(int frame, const std::string& what, const std::string& path);
+    // `frame` gets no output because the track file `trackPath` has no
+    // point for `points`, which its window reads; named once for all such
+    // frames.
+    void Untracked(int frame, const std::string& trackPath, const std::set<int>& points);
     // `frame` gets no output for a reason named with another frame (the
     // render stopped writing after a failed write).
     void NotWritten(int frame) { notWritten_.insert(frame); }
@@ -40,6 +44,11 @@ private:
         std::string firstPath;
     };
     std::map<std::string, MissingFiles> missing_;
+    struct MissingPoints {
+        std::set<int> points;
+        std::set<int> outputs;
+    };
+    std::map<std::string, MissingPoints> untracked_;
     std::set<int> notWritten_;
     ExitStatus status_ = ExitStatus::Ok;
 };

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -60,15 +62,35 @@ bool LooksLikeHeader(const std::vector<std::string>& fields) {
     return false;
 }
 
-// The line as a message may show it: printable, and short.
+// The line as a message may show it: printable, other bytes as \xNN, and
+// short.
 std::string Shown(const std::string& line) {
     constexpr size_t kShown = 60;
     std::string text;
-    for (size_t i = 0; i < line.size() && i < kShown; ++i) {
+    size_t i = 0;
+    for (; i < line.size() && text.size() < kShown; ++i) {
         const unsigned char c = static_cast<unsigned char>(line[i]);
-        text += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
+        if (c >= 0x20 && c < 0x7f) {
+            text += static_cast<char>(c);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            text += escaped;
+        }
     }
-    return line.size() > kShown ? text + "..." : text;
+    return i < line.size() ? text + "..." : text;
+}
+
+// What spreadsheets and some editors put before the first line of a UTF-8
+// file.
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+bool StartsWithByteOrderMark(const std::string& line) { return line.rfind(kByteOrderMark, 0) == 0; }
+
+[[noreturn]] void ThrowUnreadable(const std::string& path) {
+    std::string reason = ReasonFileCannotBeRead(path);
+    if (reason.empty()) reason = std::strerror(errno);
+    throw InputError("cannot read track file " + path + ": " + reason);
 }
 
 // A point's coordinates can be read but are not numbers a frame can use.
@@ -88,12 +110,14 @@ TrackData ReadTrackFile(const std::string& path) {
     if (const std::string reason = ReasonNotARegularFile(path); !reason.empty())
         throw InputError("cannot read track file " + path + ": " + reason);
     std::ifstream file(path);
-    if (!file) throw InputError("cannot read track file " + path);
+    if (!file) ThrowUnreadable(path);
     TrackData track;
     std::string line;
+    std::string header;
     bool seenData = false;
     for (int lineNumber = 1; std::getline(file, line); ++lineNumber) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (lineNumber == 1 && StartsWithByteOrderMark(line)) line.erase(0, sizeof kByteOrderMark - 1);
         if (Trimmed(line).empty()) continue;
         const std::vector<std::string> fields = Fields(line);
         int frame = 0;
@@ -103,9 +127,13 @@ TrackData ReadTrackFile(const std::string& path) {
         if (!valid) {
             if (!seenData && track.empty() && LooksLikeHeader(fields)) {
                 seenData = true;  // one header, before any point
+                header = line;
                 continue;
             }
             const std::string where = path + ":" + std::to_string(lineNumber) + ": ";
+            if (StartsWithByteOrderMark(line))
+                throw InputError(where + "a byte-order mark (bytes EF BB BF) begins the line \"" + Shown(line) +
+                                 "\", as when a file is joined onto another; remove it");
             if (HasUnusableCoordinate(fields))
                 throw InputError(where + "x and y must be finite numbers, not \"" + Shown(line) + "\"");
             throw InputError(where + "expected frame,x,y but found \"" + Shown(line) + "\"");
@@ -115,7 +143,11 @@ TrackData ReadTrackFile(const std::string& path) {
                              " is tracked twice");
         seenData = true;
     }
-    if (file.bad()) throw InputError("cannot read track file " + path);
+    if (file.bad()) ThrowUnreadable(path);
+    if (track.empty())
+        throw InputError("the track file " + path + " holds no point" +
+                         (header.empty() ? "" : ", only the line \"" + Shown(header) + "\" taken for column names") +
+                         "; each point is a line frame,x,y with a whole frame number");
     return track;
 }
 

@@ -423,6 +423,47 @@ TEST_F(FaultTest, TrackFileFaultsNameTheLine) {
     }
 }
 
+// Every frame a window reads needs its point: without one the tool samples
+// that frame undisplaced, a wrong picture. The outputs whose windows lack a
+// point fail and the others render; frames beyond the clip's ends need none.
+// A track with no point in any window is refused before anything is read.
+TEST_F(FaultTest, TrackGapsFailTheOutputsWhoseWindowsNeedThem) {
+    WritePlates(20);
+    const auto writeTrack = [&](int shift, const std::string& lines = "") {
+        std::ofstream track(dir / "track.csv", std::ios::trunc);
+        track << lines;
+        for (int frame = 1; frame <= 20 && lines.empty(); ++frame)
+            if (frame != 10) track << frame + shift << ",0.5," << 0.01 * frame << '\n';
+    };
+    writeTrack(0);
+    TakeSources();
+    const std::vector<std::string> median = {"-q", "--frames", "4", "--track", dir / "track.csv"};
+    std::vector<std::string> dryRun = median;
+    dryRun.push_back("--dry-run");
+    const std::string plan = Render(dryRun).out;
+    EXPECT_NE(plan.find("has no point for frame 10, " + dir / "out.####.png: frames 6-14\n"), std::string::npos)
+        << plan;
+    ExpectFailure(Render(median), 2, {"track.csv", "no point for frame 10"}, "6-14");
+    ExpectOnlyOutputs({"out.0001.png", "out.0002.png", "out.0003.png", "out.0004.png", "out.0005.png",
+                       "out.0015.png", "out.0016.png", "out.0017.png", "out.0018.png", "out.0019.png",
+                       "out.0020.png"});
+
+    for (int frame = 1; frame <= 20; ++frame) fs::remove(Out(frame));
+    const std::pair<std::string, std::vector<std::string>> untracked[] = {
+        {"", {"track.csv", "1-20", "1001-1009, 1011-1020"}},  // numbered from 1001
+        {"\n", {"track.csv", "no point"}},
+        {"frame,x,y\n", {"track.csv", "no point"}},
+        {"1e3,0.5,0.5\n", {"track.csv", "no point", "1e3,0.5,0.5"}},  // taken for a header
+    };
+    for (const auto& [lines, named] : untracked) {
+        SCOPED_TRACE(lines);
+        writeTrack(1000, lines);
+        TakeSources();
+        ExpectFailure(Render(median), 2, named);
+        ExpectOnlyOutputs({});
+    }
+}
+
 // The output of frame 2 would be the file of frame 12, read only as a
 // neighbour in frame 2's window.
 TEST_F(FaultTest, OutputNamingANeighbourInTheWindowIsRefused) {

@@ -160,12 +160,12 @@ TEST_F(RenderTest, SingleFileMaskServesEveryFrameAndKeepsTheSourceWhereItIsZero)
 // The convention's word in any case, as every word of the command line.
 TEST_F(RenderTest, OffsetTrackReachesTheToolAsWritten) {
     const auto clip = WriteClip("plate", "exr", {"R", "G", "B", "A"}, OIIO::TypeDesc::FLOAT, 1, 5);
-    std::ofstream(dir / "track.csv") << "frame,x,y\n1,0.5,0.5\n2,0.6,0.4\n3,0.7,0.45\n\n4,0.2,0.9\n";
+    std::ofstream(dir / "track.csv") << "frame,x,y\n1,0.5,0.5\n2,0.6,0.4\n3,0.7,0.45\n\n4,0.2,0.9\n5,0.3,0.6\n";
     const CliResult result = RunTaviron({"render", "-i", dir / "plate.####.exr", "-o", dir / "out.####.exr", "--track",
                                          dir / "track.csv", "--track-convention", "Offset", "--frames", "2"});
     ASSERT_EQ(result.status, 0) << result.err;
 
-    const std::map<int, std::pair<double, double>> track = {{1, {0.5, 0.5}}, {2, {0.6, 0.4}}, {3, {0.7, 0.45}}, {4, {0.2, 0.9}}};
+    const std::map<int, std::pair<double, double>> track = {{1, {0.5, 0.5}}, {2, {0.6, 0.4}}, {3, {0.7, 0.45}}, {4, {0.2, 0.9}}, {5, {0.3, 0.6}}};
     for (int frame = 1; frame <= 5; ++frame) {
         const Picture written = ReadPicture(FrameFile(dir.Path(), "out", frame, "exr"));
         const Picture expected = Render({clip, "", track, {{"Frames", 2.0}, {"UseData", 1.0}}}, frame);
