@@ -30,10 +30,12 @@ void PrintDryRun(const DryRunPlan& plan) {
     std::set<int> read;
     std::set<int> noInput;
     std::set<int> done;
+    std::set<int> broken;  // an output there that is rendered again
     std::set<int> untracked;
     std::set<int> missingPoints;
     for (int frame : plan.frames) {
-        if (plan.skipExisting && CompleteOutputExists(plan.output.PathOf(frame))) {
+        const bool outputThere = plan.skipExisting && Exists(plan.output.PathOf(frame));
+        if (outputThere && CompleteOutputExists(plan.output.PathOf(frame))) {
             done.insert(frame);
             continue;
         }
@@ -50,6 +52,7 @@ void PrintDryRun(const DryRunPlan& plan) {
             }
         }
         written.insert(frame);
+        if (outputThere) broken.insert(frame);
         const FrameSpan span = InputFramesOf(frame, plan.window);
         for (int64_t neighbour = span.first; neighbour <= span.last; ++neighbour)
             if (Exists(plan.input.PathOf(static_cast<int>(neighbour)))) read.insert(static_cast<int>(neighbour));
@@ -66,6 +69,7 @@ void PrintDryRun(const DryRunPlan& plan) {
     PrintFrames("write", plan.output.Text(), written);
     PrintFrames("skip, no input file,", plan.input.Text(), noInput);
     PrintFrames("skip, complete output exists,", plan.output.Text(), done);
+    PrintFrames("render again, output does not decode whole,", plan.output.Text(), broken);
     if (!untracked.empty())
         PrintFrames(("fail, the track file " + plan.trackGaps->TrackPath() + " has no point for frame" +
                      (missingPoints.size() > 1 ? "s " : " ") + RangesText(missingPoints) + ",")

@@ -154,6 +154,37 @@ TEST_F(FaultTest, TruncatedFrameFailsOnlyTheOutputsWhoseWindowHoldsIt) {
     ExpectOnlyOutputs({"out.0001.png", "out.0005.png"});
 }
 
+// A resumed render trusts an output only when all of it decodes: one cut
+// short after it was written (its header intact) is rendered again, and the
+// dry run says so, in every format whose files can be cut.
+TEST_F(FaultTest, TruncatedFrameOutputsAreRenderedAgainWhenResuming) {
+    WritePlates(5, 160, 120);
+    for (const std::string extension : {"png", "exr", "tif"}) {
+        SCOPED_TRACE(extension);
+        const std::string pattern = dir / ("out.####." + extension);
+        const std::vector<std::string> render = {"render", "-q", "-i", dir / "plate.####.png", "-o", pattern,
+                                                 "--frames", "1", "--skip-existing"};
+        ASSERT_EQ(RunTaviron(render).status, 0);
+        const Picture whole = ReadPicture(Out(5, extension));
+        fs::resize_file(Out(5, extension), fs::file_size(Out(5, extension)) / 2);
+
+        std::vector<std::string> dryRun = render;
+        dryRun.push_back("--dry-run");
+        const CliResult plan = RunTaviron(dryRun);
+        EXPECT_EQ(plan.status, 0) << plan.err;
+        EXPECT_NE(plan.out.find("write " + pattern + ": frame 5\n"), std::string::npos) << plan.out;
+        EXPECT_NE(plan.out.find("skip, complete output exists, " + pattern + ": frames 1-4\n"), std::string::npos)
+            << plan.out;
+        EXPECT_NE(plan.out.find("render again, output does not decode whole, " + pattern + ": frame 5\n"),
+                  std::string::npos)
+            << plan.out;
+
+        const CliResult resumed = RunTaviron(render);
+        EXPECT_EQ(resumed.status, 0) << resumed.err;
+        EXPECT_EQ(ReadPicture(Out(5, extension)).samples, whole.samples);
+    }
+}
+
 TEST_F(FaultTest, DirectoryInPlaceOfAFrameSaysSo) {
     WritePlates(5);
     fs::remove(Plate(3));
