@@ -63,8 +63,11 @@ FltPixel OpaqueWhite() {
 }  // namespace
 
 void Taviron::Process(Request* req) {
-    const taviron::RequestWindow window =
-        taviron::RequestWindowOf(req->GetInputData(InFrames, 0)->Value, req->GetInputData(InSampleDirection, 0)->Value);
+    // Frames, then Sample Direction: the host sees its controls read in this
+    // order, which the arguments of one call would leave to the compiler.
+    const double frames = req->GetInputData(InFrames, 0)->Value;
+    const double direction = req->GetInputData(InSampleDirection, 0)->Value;
+    const taviron::RequestWindow window = taviron::RequestWindowOf(frames, direction);
     const double time = req->Time();
 
     RequestState state;

@@ -1,10 +1,14 @@
+#include <hostsdk/input_read_observer.h>
 #include <hostsdk/operator.h>
 #include <hostsdk/parameter.h>
 #include <hostsdk/request.h>
 
+#include <atomic>
 #include <stdexcept>
 
 namespace {
+
+std::atomic<InputReadObserver> inputReadObserver{nullptr};
 
 void Release(Parameter* value) {
     if (value != nullptr) {
@@ -43,6 +47,9 @@ Number* Request::GetInputData(Input* input, uint32_t /*flags*/) const {
     if (index < 0) {
         throw std::invalid_argument("input is not one of the request's operator");
     }
+    if (const InputReadObserver observer = inputReadObserver.load(std::memory_order_acquire)) {
+        observer(this, input);
+    }
     return values_[index];
 }
 
@@ -72,4 +79,8 @@ Parameter* Request::TakeOutputData(Output* output) {
     Parameter* value = outputs_[index];
     outputs_[index] = nullptr;
     return value;
+}
+
+void SetInputReadObserver(InputReadObserver observer) {
+    inputReadObserver.store(observer, std::memory_order_release);
 }

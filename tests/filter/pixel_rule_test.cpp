@@ -444,12 +444,21 @@ TEST_P(FilterPixelWideWindow, MedianAtTheEdgeOfARunOfTies) {
     }
 }
 
-// Frame j holds j in blue, 10 + j in green, 20 + j in red, 30 + j in alpha.
-RowScene NumberedFrames(int32_t width, int frameCount) {
+// Channel c (blue 0, green 1, red 2, alpha 3) of frame j of a window of a
+// prime number of frames: 10 c plus a step of its own times j, plus 1, modulo
+// the frame count. No channel rises with j and no two follow the same order,
+// so a pick from sorted samples, or from another channel's frame, is not
+// frame j's value.
+float ShuffledValue(int channel, int j, int frameCount) {
+    static constexpr int kSteps[] = {3, 5, 2, 6};
+    return static_cast<float>(10 * channel + (kSteps[channel] * j + 1) % frameCount);
+}
+
+RowScene ShuffledFrames(int32_t width, int frameCount) {
     RowScene scene(width, 1, Pixel(-1, -2, -3, -4, -5));
     for (int j = 0; j < frameCount; ++j) {
-        const float f = static_cast<float>(j);
-        scene.AddFrame(Pixel(f, 10 + f, 20 + f, 30 + f, 99));
+        scene.AddFrame(Pixel(ShuffledValue(0, j, frameCount), ShuffledValue(1, j, frameCount),
+                             ShuffledValue(2, j, frameCount), ShuffledValue(3, j, frameCount), 99));
     }
     return scene;
 }
@@ -459,7 +468,7 @@ class FilterPixelRandom : public OnEachKernelPath {};
 TEST_P(FilterPixelRandom, OneDrawPerFilteredPixelPicksOneFrameForAllChannels) {
     constexpr int32_t kWidth = 64;
     constexpr int kFrames = 7;
-    RowScene scene = NumberedFrames(kWidth, kFrames);
+    RowScene scene = ShuffledFrames(kWidth, kFrames);
     Image& mask = scene.SetMask(Pixel(1, 1, 1, 1));
     for (int32_t x = 0; x < kWidth; x += 3) {
         mask.SetPixel(x, 0, Pixel(1, 1, 1, 0));  // no draw here
@@ -479,14 +488,16 @@ TEST_P(FilterPixelRandom, OneDrawPerFilteredPixelPicksOneFrameForAllChannels) {
             EXPECT_TRUE(SameBits(out, Pixel(-1, -2, -3, -4, -5))) << x;
             continue;
         }
-        const float frame = static_cast<float>(static_cast<unsigned>(std::rand()) % kFrames);
-        EXPECT_TRUE(SameBits(out, Pixel(frame, -2, 20 + frame, 30 + frame, -5))) << x << ": " << Describe(out);
+        const int frame = static_cast<int>(static_cast<unsigned>(std::rand()) % kFrames);
+        const FltPixel expected = Pixel(ShuffledValue(0, frame, kFrames), -2, ShuffledValue(2, frame, kFrames),
+                                        ShuffledValue(3, frame, kFrames), -5);
+        EXPECT_TRUE(SameBits(out, expected)) << x << ": " << Describe(out);
     }
     EXPECT_EQ(std::rand(), afterRow);
 }
 
 TEST_P(FilterPixelRandom, DrawsEvenWithEveryChannelOff) {
-    RowScene scene = NumberedFrames(10, 3);
+    RowScene scene = ShuffledFrames(10, 3);
     RowControls controls;
     controls.method = FilterMethod::Random;
     std::srand(99);

@@ -9,10 +9,14 @@
 #include "support/plugin_fixture.h"
 #include "taviron.h"
 
+#include <contract/tool_ids.h>
 #include <gtest/gtest.h>
+#include <hostsdk/input_read_observer.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -306,6 +310,120 @@ TEST_F(ProcessRequest, ReleasesTheWindowFirstToLastThenSourceMaskAndPoint) {
                                                  points[11], images[10], mask, points[10]};
     EXPECT_EQ(releases, expected);
     EXPECT_EQ(std::count(releases.begin(), releases.end(), output.get()), 0);
+}
+
+std::mutex readsMutex;
+std::vector<const Input*> reads;
+
+// The window's two controls are read first, Frames before Sample Direction,
+// on the request's own thread before anything is fetched; on the
+// pass-through too.
+TEST_F(ProcessRequest, ReadsFramesThenSampleDirectionFirst) {
+    for (double frames : {2.0, 0.0}) {
+        SetFrames(frames, 1);
+        Request request(tool_, kTime);
+        reads.clear();
+        SetInputReadObserver([](const Request*, const Input* input) {
+            const std::lock_guard<std::mutex> lock(readsMutex);
+            reads.push_back(input);
+        });
+        tool_->Process(&request);
+        SetInputReadObserver(nullptr);
+        const ParameterRef output(request.TakeOutputData(tool_->OutImage));
+        ASSERT_GE(reads.size(), 2u) << frames;
+        EXPECT_EQ(reads[0], tool_->InFrames) << frames;
+        EXPECT_EQ(reads[1], tool_->InSampleDirection) << frames;
+    }
+}
+
+// Each checkbox, found as the host finds it (by its link's ID), governs its
+// own channel: with only that channel off, only that channel keeps the
+// source under Min.
+TEST_F(ProcessRequest, EachChannelCheckboxGovernsItsOwnChannel) {
+    SetFrames(2, 0);  // frames 8, 9, 10
+    tool_->InFilterMethod->SetValue(3.0);  // Min
+    const std::pair<const char*, FltPixel> channels[] = {
+        {taviron::link_id::kRed, Pixel(8, 8, 10, 8, 0.5f)},
+        {taviron::link_id::kGreen, Pixel(8, 10, 8, 8, 0.5f)},
+        {taviron::link_id::kBlue, Pixel(10, 8, 8, 8, 0.5f)},
+        {taviron::link_id::kAlpha, Pixel(8, 8, 8, 10, 0.5f)},
+    };
+    for (const auto& [id, expected] : channels) {
+        Input* checkbox = tool_->FindInput(HostID(id));
+        ASSERT_NE(checkbox, nullptr) << id;
+        checkbox->SetValue(0.0);
+        const FltPixel out = PixelOf(Run());
+        EXPECT_TRUE(SameBits(out, expected)) << id << ": " << Describe(out);
+        checkbox->SetValue(1.0);
+    }
+}
+
+// The method value is rounded to single precision before it is truncated;
+// the threshold stays a double: a bound a hair above the filtered change of
+// 2 restores the source, although as a float it would equal the change.
+TEST_F(ProcessRequest, MethodRoundsToFloatAndThresholdStaysDouble) {
+    SetFrames(2, 0);  // frames 8, 9, 10
+    tool_->InFilterMethod->SetValue(2.99999999);  // 3.0f: Min, not Max
+    EXPECT_TRUE(SameBits(PixelOf(Run()), Pixel(8, 8, 8, 8, 0.5f)));
+    tool_->InThreshold->SetValue(std::nextafter(2.0, 3.0));
+    EXPECT_TRUE(SameBits(PixelOf(Run()), Pixel(10, 10, 10, 10, 0.5f)));
+    tool_->InThreshold->SetValue(2.0);  // not strictly greater: the filtered value stands
+    EXPECT_TRUE(SameBits(PixelOf(Run()), Pixel(8, 8, 8, 8, 0.5f)));
+}
+
+// The pass-through still fetches the mask, and gives back the made output,
+// the mask and the current point, in that order; the source goes to the
+// request.
+TEST_F(ProcessRequest, PassThroughReleasesOutputMaskAndPointInOrder) {
+    Point* point = new Point(0.5, 0.5);
+    track_->Set(kTime, point);
+    ConnectMask(Pixel(1, 1, 1, 1));
+    Parameter* mask = mask_->Fetch(kTime);
+    mask->Recycle();
+    Parameter* source = clip_->Fetch(kTime);
+    source->Recycle();
+    SetFrames(0, 1);
+
+    Request request(tool_, kTime);
+    log_->clear();
+    releases.clear();
+    SetRecycleObserver([](const Object* object) { releases.push_back(object); });
+    tool_->Process(&request);
+    SetRecycleObserver(nullptr);
+    const ParameterRef output(request.TakeOutputData(tool_->OutImage));
+
+    EXPECT_EQ(output.get(), source);
+    EXPECT_EQ(*log_, (FetchLog{{"image", kTime}, {"point", kTime}, {"mask", kTime}}));
+    ASSERT_EQ(releases.size(), 3u);
+    EXPECT_NE(releases[0], source);  // the image made for the output
+    EXPECT_NE(releases[0], mask);
+    EXPECT_EQ(releases[1], mask);
+    EXPECT_EQ(releases[2], point);
+}
+
+// A window offset without an image gives its point back as soon as it is
+// fetched, before the rows run and the window is released.
+TEST_F(ProcessRequest, PointOfAnOffsetWithoutImageIsReleasedAtOnce) {
+    std::map<double, const Object*> points;
+    for (double time : {10.0, 11.0, 12.0}) {
+        Point* point = new Point(0.5, time / 100);
+        points[time] = point;
+        track_->Set(time, point);
+    }
+    clip_->Set(kTime + 2, nullptr);
+    SetFrames(2, 2);  // offsets 0, 1 and 2, the last without an image
+
+    Request request(tool_, kTime);
+    releases.clear();
+    SetRecycleObserver([](const Object* object) { releases.push_back(object); });
+    tool_->Process(&request);
+    SetRecycleObserver(nullptr);
+    const ParameterRef output(request.TakeOutputData(tool_->OutImage));
+
+    ASSERT_FALSE(releases.empty());
+    EXPECT_EQ(releases.front(), points[12]);
+    EXPECT_EQ(std::count(releases.begin(), releases.end(), points[12]), 1);
+    EXPECT_EQ(std::count(releases.begin(), releases.end(), points[10]), 2);  // window entry and current point
 }
 
 TEST_F(ProcessRequest, WithoutMemoryForTheOutputThereIsNoOutput) {
