@@ -121,6 +121,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     PluginSession session(pluginPath);
     ApplyControls(session, options);
     RequireWindow(session, options);
+    RequireSequenceInput(input, ReadOffsetsOf(session));
     const std::vector<int> frames = options.range.empty() ? input.FramesOnDisk() : ParseRange(options.range);
     if (frames.empty()) throw InputError("no frames of " + options.input + " found on disk");
     if (!output.IsSequence() && frames.size() > 1)

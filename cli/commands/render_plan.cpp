@@ -68,6 +68,14 @@ size_t CacheBudgetBytes(std::optional<double> megabytes) {
     return static_cast<size_t>(bytes);
 }
 
+void RequireSequenceInput(const FramePattern& input, taviron::WindowOffsets read) {
+    if (input.IsSequence() || (read.first == 0 && read.last == 0)) return;
+    throw UsageError("the input " + input.Text() +
+                     " names one file, so every frame of the window would be that file and the render a copy; "
+                     "name a sequence with # or %04d in place of the frame number (e.g. plate.####.exr), or give "
+                     "--frames 0 to copy the file");
+}
+
 void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>& frames, const FramePattern& input,
                              taviron::WindowOffsets read, const std::optional<FramePattern>& mask,
                              const std::string& trackFile) {

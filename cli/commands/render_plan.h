@@ -23,6 +23,11 @@ OIIO::TypeDesc ParseDepth(const std::string& text);
 // the machine's memory.
 size_t CacheBudgetBytes(std::optional<double> megabytes);
 
+// Throws a usage error when the input names one file and the window, which
+// would hold that file alone, reaches beyond the current frame: a filter
+// asked for would be a silent copy. `read` is the offsets each request reads.
+void RequireSequenceInput(const FramePattern& input, taviron::WindowOffsets read);
+
 // Throws a usage error when an output file of `frames` would be one of the
 // files the render reads; `read` is the offsets each request reads.
 void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>& frames, const FramePattern& input,

@@ -134,6 +134,16 @@ TEST_F(RenderErrorTest, RenderWithoutAWindowIsNoSilentCopy) {
     for (int frame = 1; frame <= 3; ++frame)
         EXPECT_EQ(ReadPicture(FrameFile(dir.Path(), "out", frame, "png")).samples,
                   ReadPicture(FrameFile(dir.Path(), "plate", frame, "png")).samples);
+
+    // One file as the input: every frame of its window would be that file.
+    const std::string plate = FrameFile(dir.Path(), "plate", 2, "png");
+    ExpectFailure(RunTaviron({"render", "-i", plate, "-o", dir / "one.png", "--frames", "2"}), 1,
+                  "the input " + plate + " names one file");
+    ExpectFailure(RunTaviron({"render", "-i", plate, "-o", dir / "one.####.png", "--set", "Frames=1", "--dry-run"}),
+                  1, "--frames 0 to copy");
+    const CliResult single = RunTaviron({"render", "-i", plate, "-o", dir / "one.png", "--frames", "0"});
+    ASSERT_EQ(single.status, 0) << single.err;
+    EXPECT_EQ(ReadPicture(dir / "one.png").samples, ReadPicture(plate).samples);
 }
 
 TEST_F(RenderErrorTest, OutputThatNamesAnInputIsRefusedBeforeAnythingIsWritten) {

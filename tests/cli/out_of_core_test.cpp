@@ -381,8 +381,9 @@ TEST_F(OutOfCore, AWindowThatFitsNeitherMemoryNorTheScratchFolderIsRefusedUpFron
     const double windowBytes = 502.0 * kSide * kSide * 4 * sizeof(float);
     if (freeBytes >= windowBytes) GTEST_SKIP() << "the scratch folder has room for the window";
     Picture still{kSide, kSide, {"R", "G", "B", "A"}, std::vector<float>(static_cast<size_t>(kSide) * kSide * 4, 0.25f)};
-    WritePicture(dir / "still.exr", still, OIIO::TypeDesc::FLOAT);
-    const CliResult result = RunTaviron({"render", "-i", dir / "still.exr", "-o", dir / "out.####.exr", "--range",
+    WritePicture(FrameFile(dir.Path(), "still", 1, "exr"), still, OIIO::TypeDesc::FLOAT);
+    std::filesystem::create_hard_link(FrameFile(dir.Path(), "still", 1, "exr"), FrameFile(dir.Path(), "still", 2, "exr"));
+    const CliResult result = RunTaviron({"render", "-i", dir / "still.####.exr", "-o", dir / "out.####.exr", "--range",
                                          "1-2", "--frames", "250", "--cache-mb", "1", "--scratch", scratch.Path()});
     EXPECT_EQ(result.status, 3) << result.err;
     EXPECT_NE(result.err.find("the window of 501 frames takes"), std::string::npos) << result.err;
