@@ -20,6 +20,14 @@ const CLI::Validator kFinite(
     },
     "");
 
+// An option given "" is refused as any other value out of its range would be,
+// instead of counting as not given.
+CLI::Validator NotEmpty(const std::string& range) {
+    return CLI::Validator(
+        [range](const std::string& text) { return text.empty() ? "takes " + range + ", not \"\"" : std::string(); },
+        "");
+}
+
 // Words of a closed list, whatever their case.
 CLI::Validator OneOf(const std::vector<std::string>& words) { return CLI::IsMember(words, CLI::ignore_case); }
 
@@ -92,13 +100,17 @@ void AddOutputOptions(CLI::App& render, RenderOptions& options) {
     render.add_flag("--dry-run", options.dryRun, "Show the frames that would be read, written and skipped; write nothing");
     render.add_flag("--skip-existing", options.skipExisting, "Leave frames whose complete output exists (to resume)");
     render.add_option("--exr-compression", options.encoding.exrCompression,
-                      "OpenEXR compression: none, rle, zip, zips, piz, pxr24, b44, b44a, dwaa, dwab; zip, zips, dwaa "
-                      "and dwab take a level, e.g. dwaa:45")
+                      "OpenEXR compression: none, rle, zip, zips, piz, pxr24, b44, b44a, dwaa, dwab; zip and zips "
+                      "take a level 1 to 9 (zip:9), dwaa and dwab a whole level from 1 (dwaa:45)")
         ->type_name("NAME")
+        ->check(NotEmpty("a compression name"))
         ->default_str("the image library's (zip)");
     render.add_option("--jpeg-quality", options.encoding.jpegQuality, "JPEG quality, 1 to 100")
-        ->default_str("the image library's (90)");
-    render.add_option("--png-level", options.encoding.pngLevel, "PNG compression level, 0 to 9")->default_str("1");
+        ->check(NotEmpty("1 to 100"))
+        ->default_str("the image library's (98)");
+    render.add_option("--png-level", options.encoding.pngLevel, "PNG compression level, 0 to 9")
+        ->check(NotEmpty("0 to 9"))
+        ->default_str("1");
 }
 
 }  // namespace

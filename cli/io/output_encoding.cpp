@@ -3,7 +3,7 @@
 #include "errors.h"
 
 #include <algorithm>
-#include <cctype>
+#include <regex>
 
 namespace taviron::cli {
 
@@ -13,22 +13,40 @@ namespace {
 // deflating and DWA ones take a level after a colon.
 const char* const kExrCompressions[] = {"none", "rle", "zip", "zips", "piz", "pxr24", "b44", "b44a", "dwaa", "dwab"};
 
-bool TakesLevel(const std::string& name) { return name == "zip" || name == "zips" || name == "dwaa" || name == "dwab"; }
+// What follows the colon, in whole numbers as the image library reads it:
+// zip and zips take zlib's levels 1 to 9, dwaa and dwab a quantisation level
+// of 1 or more (45 by default). The library writes any other level silently
+// at its default.
+std::string LevelRangeOf(const std::string& name) {
+    if (name == "zip" || name == "zips") return "1 to 9";
+    if (name == "dwaa" || name == "dwab") return "1 to 999999999";
+    return {};
+}
+
+bool LevelFits(const std::string& name, const std::string& level) {
+    static const std::regex whole("[0-9]{1,9}");
+    if (!std::regex_match(level, whole) || std::stoi(level) < 1) return false;
+    return (name != "zip" && name != "zips") || std::stoi(level) <= 9;
+}
+
+std::string CompressionNames() {
+    std::string names;
+    for (const char* each : kExrCompressions) names += (names.empty() ? "" : ", ") + std::string(each);
+    return names;
+}
 
 void CheckExrCompression(const std::string& text) {
     const size_t colon = text.find(':');
     const std::string name = text.substr(0, colon);
     const bool known = std::find(std::begin(kExrCompressions), std::end(kExrCompressions), name) !=
                        std::end(kExrCompressions);
-    std::string level = colon == std::string::npos ? std::string() : text.substr(colon + 1);
-    const bool levelFits = colon == std::string::npos ||
-                           (TakesLevel(name) && !level.empty() && level.size() <= 4 &&
-                            std::all_of(level.begin(), level.end(), [](unsigned char c) { return std::isdigit(c); }));
-    if (known && levelFits) return;
-    std::string names;
-    for (const char* each : kExrCompressions) names += (names.empty() ? "" : ", ") + std::string(each);
-    throw UsageError("--exr-compression takes " + names + " (zip, zips, dwaa and dwab with an optional :LEVEL), not \"" +
-                     text + "\"");
+    if (!known)
+        throw UsageError("--exr-compression takes " + CompressionNames() + ", not \"" + text + "\"");
+    if (colon == std::string::npos) return;
+    const std::string range = LevelRangeOf(name);
+    if (range.empty()) throw UsageError("--exr-compression " + name + " takes no level, not \"" + text + "\"");
+    if (!LevelFits(name, text.substr(colon + 1)))
+        throw UsageError("--exr-compression " + name + " takes a level " + range + ", not \"" + text + "\"");
 }
 
 void RequireFormat(const std::string& option, const std::string& wanted, const std::string& formatName,

@@ -202,6 +202,15 @@ TEST_F(RenderErrorTest, OutputSettingsAreRefusedBeforeAnyFrameIsDecoded) {
     ExpectFailure(render("out.####.png", {"--jpeg-quality", "90"}), 1, "jpeg outputs");
     ExpectFailure(render("out.####.jpg", {"--jpeg-quality", "0"}), 1, "1 to 100");
     ExpectFailure(render("out.####.png", {"--png-level", "12"}), 1, "0 to 9");
+    // Levels the image library would write silently at its default.
+    for (const std::string level : {"zip:0", "zip:10", "zip:99", "zips:0", "zip:4.5", "zip:"})
+        ExpectFailure(render("out.####.exr", {"--exr-compression", level}), 1, "zip");
+    ExpectFailure(render("out.####.exr", {"--exr-compression", "zip:0"}), 1, "a level 1 to 9, not \"zip:0\"");
+    for (const std::string level : {"dwaa:0", "dwab:0.0", "dwaa:2.5", "dwaa:-3", "dwaa:4e1", "dwaa:."})
+        ExpectFailure(render("out.####.exr", {"--exr-compression", level}), 1, "a level 1 to 999999999");
+    ExpectFailure(render("out.####.exr", {"--exr-compression", ""}), 1, "not \"\"");
+    ExpectFailure(render("out.####.jpg", {"--jpeg-quality", ""}), 1, "1 to 100, not \"\"");
+    ExpectFailure(render("out.####.png", {"--png-level", ""}), 1, "0 to 9, not \"\"");
     ExpectFailure(render("out.####.xyz", {}), 1, "\".xyz\"");
     ExpectFailure(render("out.####.exr", {"--depth", "8"}), 1, "written half");
     ExpectFailure(render("out.####.jpg", {"--depth", "16"}), 1, "--depth 16");

@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iomanip>
+#include <regex>
 
 namespace {
 
@@ -408,12 +410,35 @@ TEST_F(RenderTest, EncodingOptionsReachTheFiles) {
         ASSERT_TRUE(file);
         EXPECT_EQ(file->spec().get_string_attribute("compression"), name);
     }
+    render("deflated.####.exr", {"--exr-compression", "zip:9"});
+    render("fine.####.exr", {"--exr-compression", "dwaa:7"});
+    auto fine = OIIO::ImageInput::open(FrameFile(dir.Path(), "fine", 1, "exr"));
+    ASSERT_TRUE(fine);
+    EXPECT_EQ(fine->spec().get_float_attribute("openexr:dwaCompressionLevel"), 7.0f);
     EXPECT_LT(render("low.####.jpg", {"--jpeg-quality", "5"}), render("high.####.jpg", {"--jpeg-quality", "100"}));
     // A flat picture, which deflating packs well.
     for (int frame = 1; frame <= 2; ++frame)
         WritePicture(FrameFile(dir.Path(), "plate", frame, "png"),
                      Picture{64, 64, {"R", "G", "B"}, std::vector<float>(64 * 64 * 3, 0.5f)}, OIIO::TypeDesc::UINT8);
     EXPECT_LT(render("packed.####.png", {"--png-level", "9"}), render("stored.####.png", {"--png-level", "0"}));
+}
+
+// The default JPEG quality that `render --help` states is the one an
+// independent reader finds in a file written without --jpeg-quality.
+TEST_F(RenderTest, HelpStatesTheJpegQualityFilesAreWrittenAt) {
+    const CliResult help = RunTaviron({"render", "--help"});
+    std::smatch stated;
+    ASSERT_TRUE(std::regex_search(help.out, stated, std::regex(R"(--jpeg-quality INT=[^\n]*\((\d+)\))"))) << help.out;
+    WriteClip("plate", "png", {"R", "G", "B"}, OIIO::TypeDesc::UINT8, 1, 2, 255);
+    const CliResult result = RunTaviron(
+        {"render", "-q", "-i", dir / "plate.####.png", "-o", dir / "out.####.jpg", "--frames", "1"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    FILE* identify = popen(("identify -format %Q '" + FrameFile(dir.Path(), "out", 1, "jpg") + "'").c_str(), "r");
+    ASSERT_TRUE(identify);
+    char quality[16] = {};
+    const size_t length = std::fread(quality, 1, sizeof quality - 1, identify);
+    ASSERT_EQ(pclose(identify), 0);
+    EXPECT_EQ(std::string(quality, length), stated[1].str());
 }
 
 // ---- Planning and resuming --------------------------------------------------------
