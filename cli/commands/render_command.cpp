@@ -18,6 +18,7 @@
 #include "hosting/tool_controls.h"
 #include "hosting/track_file.h"
 #include "commands/track_gaps.h"
+#include "commands/window_size.h"
 #include "io/write_queue.h"
 
 #include <CLI/CLI.hpp>
@@ -216,6 +217,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
                 report.Missing(frame, "the input " + input.Text(), input.PathOf(frame));
                 continue;
             }
+            RequireWindowOfOneSize(*clip.cache, held, frame, *current, [&](int k) { return input.PathOf(k); });
             if (mask && !MaskReady(*mask, frame, next, hasNext, *current->image)) {
                 report.Missing(frame, "the mask " + maskPattern->Text(), maskPattern->PathOf(frame));
                 continue;

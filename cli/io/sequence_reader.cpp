@@ -20,10 +20,7 @@ std::shared_ptr<const DecodedFrame> SequenceReader::Decode(const std::string& pa
     // Once per frame, so that a plane that is one value throughout (a
     // filled alpha) is not filtered for every window that holds the frame.
     frame->image->FindUniformPlanes();
-    if (pattern_.IsSequence()) {
-        channels_.Check(path, *frame);
-        sizes_.Check(path, *frame);
-    }
+    if (pattern_.IsSequence()) channels_.Check(path, *frame);
     ++filesRead_;
     return frame;
 }

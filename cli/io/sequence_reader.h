@@ -5,7 +5,6 @@
 #include "io/channel_agreement.h"
 #include "io/frame_pattern.h"
 #include "io/frame_reader.h"
-#include "io/size_agreement.h"
 
 #include <atomic>
 #include <memory>
@@ -18,8 +17,8 @@ public:
     SequenceReader(FramePattern pattern, FrameRole role);
 
     // The frame, or nullptr when its file does not exist. Throws an input
-    // error when it exists but cannot be read, or has other channels or
-    // another size than the sequence's first frame read.
+    // error when it exists but cannot be read, or has other channels than
+    // the sequence's first frame read.
     std::shared_ptr<const DecodedFrame> Read(int frame);
     std::string PathOf(int frame) const { return pattern_.PathOf(frame); }
     // Files decoded so far.
@@ -32,7 +31,6 @@ private:
     FrameRole role_;
     std::atomic<size_t> filesRead_{0};
     ChannelAgreement channels_;
-    SizeAgreement sizes_;
     std::mutex stillMutex_;
     std::shared_ptr<const DecodedFrame> still_;
 };
