@@ -10,6 +10,7 @@
 #include "commands/progress.h"
 #include "commands/render_plan.h"
 #include "commands/render_report.h"
+#include "io/image_parts.h"
 #include "io/sequence_pixel_type.h"
 #include "io/scratch_folder.h"
 #include "io/sequence_reader.h"
@@ -129,6 +130,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
         throw UsageError("the output " + output.Text() + " names one file for " + std::to_string(frames.size()) +
                          " frames; mark the frame number with # or %04d");
     CheckOutput(output, frames, options.encoding, requestedType, options.depth);
+    RefuseUncarriedParts(input, output, frames);
 
     const taviron::WindowOffsets window = ReadOffsetsOf(session);
     RefuseOverwritingInputs(output, frames, input, window, maskPattern, options.track);

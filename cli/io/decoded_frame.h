@@ -10,12 +10,19 @@
 #include <OpenImageIO/imageio.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace taviron::cli {
 
 struct FrameFormat {
     OIIO::ImageSpec spec;  // the file's size, channels, pixel type and metadata
     ChannelLayout layout;
+    // A file of several parts: every part, the one read (`spec`) among them,
+    // and the file, from which the others are carried to the output.
+    std::vector<OIIO::ImageSpec> parts;
+    int part = 0;
+    std::string source;
 };
 
 struct DecodedFrame {

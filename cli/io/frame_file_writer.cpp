@@ -2,6 +2,7 @@
 
 #include "io/checked_output_file.h"
 #include "io/durable_rename.h"
+#include "io/image_parts.h"
 #include "errors.h"
 #include "io/interrupt_cleanup.h"
 #include "io/stored_type.h"
@@ -33,11 +34,45 @@ std::vector<int> ChannelsToWrite(const FrameFormat& format, const OIIO::ImageOut
     return channels;
 }
 
+// The writers stamp the time of writing where the source had no date: an
+// empty one keeps a render byte for byte the same every time.
+void KeepUndated(OIIO::ImageSpec& spec) {
+    if (!spec.extra_attribs.contains("DateTime")) spec.attribute("DateTime", "");
+}
+
+// The parts of a multi-part source as written: the filtered one as `filtered`,
+// the others as the source holds them.
+std::vector<OIIO::ImageSpec> PartsToWrite(const FrameFormat& format, const OIIO::ImageSpec& filtered,
+                                          const OutputEncoding& encoding) {
+    std::vector<OIIO::ImageSpec> parts;
+    for (size_t part = 0; part < format.parts.size(); ++part) {
+        if (static_cast<int>(part) == format.part) {
+            parts.push_back(filtered);
+            continue;
+        }
+        parts.push_back(CarriedSpec(format.parts[part]));
+        KeepUndated(parts.back());
+        ApplyEncoding(encoding, parts.back());
+    }
+    return parts;
+}
+
+// Each written channel in the type the source file stored it in, where the
+// source kept a type per channel (half colour beside a float depth).
+std::vector<OIIO::TypeDesc> ChannelTypesKept(const FrameFormat& format, const std::vector<int>& channels) {
+    std::vector<OIIO::TypeDesc> types;
+    if (format.spec.channelformats.empty()) return types;
+    for (int channel : channels) types.push_back(format.spec.channelformats[static_cast<size_t>(channel)]);
+    return types;
+}
+
 OIIO::ImageSpec OutputSpec(const FrameFormat& format, const std::vector<int>& channels, OIIO::TypeDesc type,
                            const OutputEncoding& encoding) {
     OIIO::ImageSpec spec = format.spec;
     spec.set_format(type == OIIO::TypeDesc::UNKNOWN ? format.spec.format : type);
     spec.channelformats.clear();
+    if (type == OIIO::TypeDesc::UNKNOWN) spec.channelformats = ChannelTypesKept(format, channels);
+    KeepUndated(spec);
     spec.tile_width = spec.tile_height = spec.tile_depth = 0;
     spec.nchannels = static_cast<int>(channels.size());
     spec.channelnames.clear();
@@ -128,6 +163,13 @@ PendingFrameFile::PendingFrameFile(const std::string& path, const Image& image, 
     spec_.height = spec_.full_height = image.Height();
     pixelType_ = StoredType(path, spec_).value_or(OIIO::TypeDesc::FLOAT);
     pixels_ = FilePixels(image, format, channels, extras, pixelType_);
+    if (format.parts.empty()) return;
+    if (!HoldsParts(*output_))
+        throw InputError("cannot carry the " + std::to_string(format.parts.size() - 1) + " other parts of " +
+                         format.source + " into " + path + ": only an OpenEXR output (.exr) keeps them");
+    parts_ = PartsToWrite(format, spec_, encoding);
+    part_ = static_cast<size_t>(format.part);
+    source_ = format.source;
 }
 
 void PendingFrameFile::Write() {
@@ -139,15 +181,19 @@ void PendingFrameFile::Write() {
 }
 
 std::string PendingFrameFile::WriteUnder(const std::string& temporary) {
-    // PNG, OpenEXR and JPEG through a file that notices a full disk; TIFF checks
-    // its own writes (and writes a broken directory through such a file).
+    // PNG, OpenEXR, JPEG and DPX through a file that notices a full disk; TIFF
+    // checks its own writes (and writes a broken directory through such a file).
+    // Written through it, the file is opened under its own name, which DPX
+    // records, not the temporary one. The library writes a multi-part
+    // OpenEXR to the name it is given, past any such file.
     std::optional<CheckedOutputFile> file;
     const std::string format = output_->format_name();
-    if ((format == "png" || format == "openexr" || format == "jpeg") && output_->supports("ioproxy"))
+    if ((format == "png" || format == "openexr" || format == "jpeg" || format == "dpx") &&
+        output_->supports("ioproxy") && parts_.empty())
         output_->set_ioproxy(&file.emplace(temporary));
-    const bool encoded = output_->open(temporary, spec_) && output_->write_image(pixelType_, pixels_.data()) &&
-                         output_->close();
-    const std::string libraryReason = OneLine(output_->geterror());
+    std::string partReason;
+    const bool encoded = Encode(file ? path_ : temporary, partReason) && output_->close();
+    const std::string libraryReason = partReason.empty() ? OneLine(output_->geterror()) : partReason;
     output_.reset();  // an unfinished file is closed before the file it writes through goes
     const std::string fileReason = file ? file->Finish() : std::string();
     std::error_code error;
@@ -160,6 +206,21 @@ std::string PendingFrameFile::WriteUnder(const std::string& temporary) {
         return failure;
     }
     return {};
+}
+
+bool PendingFrameFile::Encode(const std::string& name, std::string& partReason) {
+    if (parts_.empty()) return output_->open(name, spec_) && output_->write_image(pixelType_, pixels_.data());
+    if (!output_->open(name, static_cast<int>(parts_.size()), parts_.data())) return false;
+    for (size_t part = 0; part < parts_.size(); ++part) {
+        if (part > 0 && !output_->open(name, parts_[part], OIIO::ImageOutput::AppendSubimage)) return false;
+        if (part == part_) {
+            if (!output_->write_image(pixelType_, pixels_.data())) return false;
+            continue;
+        }
+        partReason = CopyPart(source_, static_cast<int>(part), *output_);
+        if (!partReason.empty()) return false;
+    }
+    return true;
 }
 
 void WriteFrameFile(const std::string& path, const Image& image, const FrameFormat& format,

@@ -1,5 +1,6 @@
 // Writing a host image back into an image file in the shape of the file it
-// came from: the same channels in the same order, extra channels unchanged.
+// came from: the same channels in the same order, extra channels and the
+// other parts of a multi-part file unchanged.
 // The file is written under a temporary name beside it and renamed when
 // complete, so no half-written file ever carries the output's name.
 #pragma once
@@ -36,12 +37,20 @@ private:
     // Writes the file under `temporary` and renames it into place; the reason
     // it failed, or empty.
     std::string WriteUnder(const std::string& temporary);
+    // Opens `name` and writes every part; false on failure, with the reason
+    // in `partReason` when a carried part could not be read.
+    bool Encode(const std::string& name, std::string& partReason);
 
     std::string path_;
     std::unique_ptr<OIIO::ImageOutput> output_;
     OIIO::ImageSpec spec_;
     OIIO::TypeDesc pixelType_;
     std::vector<unsigned char> pixels_;
+    // A multi-part source: every part as written, the filtered one at
+    // `part_`, the others copied from `source_` as they are written.
+    std::vector<OIIO::ImageSpec> parts_;
+    size_t part_ = 0;
+    std::string source_;
 };
 
 // Prepares and writes in one go.

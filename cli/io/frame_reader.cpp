@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "io/file_access.h"
+#include "io/image_parts.h"
 #include "io/row_bands.h"
 
 #include <algorithm>
@@ -162,6 +163,14 @@ std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole
     if (!input) throw InputError("cannot read " + path + ": " + OneLine(OIIO::geterror()));
     input->threads(1);
     auto format = std::make_shared<FrameFormat>();
+    std::vector<OIIO::ImageSpec> parts = PartsOf(*input);
+    if (parts.size() > 1) {
+        format->part = ColourPartOf(parts);
+        RequireCarriableParts(path, parts, format->part);
+        input->seek_subimage(format->part, 0);
+        format->parts = std::move(parts);
+        format->source = path;
+    }
     format->spec = input->spec();
     format->layout = LayoutOf(format->spec);
     const OIIO::ImageSpec& spec = format->spec;
@@ -180,7 +189,7 @@ std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole
     if (!at.covers)
         for (int plane = 0; plane < (image.HasDepth() ? CHANNEL_COUNT : CHAN_ALPHA + 1); ++plane) ZeroPlane(image, plane);
     // A band at a time: a small buffer, used again for every band.
-    RowBands bands(*input, 0, spec);
+    RowBands bands(*input, format->part, spec);
     const size_t fileWidth = static_cast<size_t>(spec.width);
     const size_t rowBytes = fileWidth * static_cast<size_t>(spec.nchannels) * BytesPerSample(type);
     std::vector<unsigned char> band(rowBytes * static_cast<size_t>(std::min(spec.height, bands.Rows())));

@@ -1,6 +1,7 @@
 #include "io/sequence_pixel_type.h"
 
 #include "io/file_access.h"
+#include "io/image_parts.h"
 
 #include <OpenImageIO/imageio.h>
 
@@ -15,6 +16,10 @@ OIIO::TypeDesc SequencePixelType(const FramePattern& input) {
         OIIO::geterror();  // the frame's own read names the fault
         return OIIO::TypeDesc::UNKNOWN;
     }
+    // Of a multi-part file, the part that is filtered.
+    file->seek_subimage(ColourPartOf(PartsOf(*file)), 0);
+    // A file with a type per channel has each frame keep its channels' own.
+    if (!file->spec().channelformats.empty()) return OIIO::TypeDesc::UNKNOWN;
     return file->spec().format;
 }
 

@@ -10,7 +10,8 @@
 
 namespace taviron::cli {
 
-// UNKNOWN when the sequence has no readable file, and each frame keeps its own.
+// UNKNOWN when the sequence has no readable file or its first file keeps a
+// type per channel: each frame keeps its own.
 OIIO::TypeDesc SequencePixelType(const FramePattern& input);
 
 }  // namespace taviron::cli
