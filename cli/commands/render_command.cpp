@@ -20,6 +20,7 @@
 #include "hosting/track_file.h"
 #include "commands/track_gaps.h"
 #include "commands/window_size.h"
+#include "io/core_share.h"
 #include "io/write_queue.h"
 
 #include <CLI/CLI.hpp>
@@ -29,7 +30,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <set>
-#include <thread>
 
 namespace taviron::cli {
 
@@ -37,16 +37,16 @@ namespace {
 
 constexpr size_t kFramesWaitingToBeWritten = 1;
 
-// One writer per core: compressing a frame takes longer than filtering it.
-size_t WriterCount() { return std::max(1u, std::thread::hardware_concurrency()); }
-
 // A sequence and the cache that holds its decoded frames, in memory as far as
-// the budget goes and in the scratch folder beyond.
+// the budget goes and in the scratch folder beyond, decoded on `decoders`
+// threads and the render's own, on turns of the render's cores.
 struct Clip {
-    Clip(const FramePattern& pattern, FrameRole role, size_t budget, const std::shared_ptr<ScratchFolder>& scratch)
+    Clip(const FramePattern& pattern, FrameRole role, size_t budget, const std::shared_ptr<ScratchFolder>& scratch,
+         unsigned decoders, CoreShare& cores)
         : reader(std::make_shared<SequenceReader>(pattern, role)),
           cache(std::make_shared<FrameCache>([reader = reader](int frame) { return reader->Read(frame); }, budget,
-                                             [scratch](const DecodedFrame& frame) { return scratch->Keep(frame); })),
+                                             [scratch](const DecodedFrame& frame) { return scratch->Keep(frame); },
+                                             decoders, &cores)),
           source(std::make_shared<SequenceSource>(cache)) {}
 
     std::shared_ptr<SequenceReader> reader;
@@ -149,14 +149,18 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
                      trackGaps ? &*trackGaps : nullptr});
         return 0;
     }
-    if (options.threads) SetWorkerThreadCount(static_cast<unsigned>(*options.threads));
+    // Filtering, decoding and writing each use every core of the task, and
+    // decoding and writing take turns of them.
+    CoreShare cores(options.threads ? static_cast<unsigned>(*options.threads) : TaskCores());
+    SetWorkerThreadCount(cores.Cores());
     MakeOutputFolder(output.PathOf(frames.front()));
     RemoveStaleTemporaryFiles(output, frames);
     const OIIO::TypeDesc outputType =
         requestedType != OIIO::TypeDesc::UNKNOWN ? requestedType : SequencePixelType(input);
 
     const auto scratch = std::make_shared<ScratchFolder>(ScratchPath(options.scratch));
-    Clip clip(input, FrameRole::Picture, budget, scratch);
+    // The render's thread decodes too while it waits for a frame.
+    Clip clip(input, FrameRole::Picture, budget, scratch, std::max(1u, cores.Cores() - 1), cores);
     session.InputWithID(taviron::link_id::kInput).Connect(clip.source);
     try {
         if (const auto first = clip.cache->Get(frames.front()))
@@ -166,7 +170,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     }
     std::optional<Clip> mask;
     if (maskPattern) {
-        mask.emplace(*maskPattern, FrameRole::Mask, budget, scratch);
+        mask.emplace(*maskPattern, FrameRole::Mask, budget, scratch, 1, cores);
         session.InputWithID(taviron::link_id::kMask).Connect(mask->source);
     }
     Output& result = session.OutputWithID(taviron::link_id::kOutput);
@@ -176,7 +180,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     // Frames wait for a writer in the file's own type: a finished host image
     // goes before its file is compressed. A frame is filtered only when there
     // is room for it, so none is held while the writers are busy.
-    WriteQueue writer(WriterCount(), kFramesWaitingToBeWritten);
+    WriteQueue writer(cores.Cores(), kFramesWaitingToBeWritten, &cores);
     Progress progress(frames.size(), options.progressFormat, !options.quiet && StandardErrorIsTerminal());
     RenderReport report(progress);
     std::set<int> queued;

@@ -4,11 +4,10 @@
 
 namespace taviron::cli {
 
-FrameCache::FrameCache(Decoder decoder, size_t budgetBytes, Spiller spiller)
-    : decoder_(std::move(decoder)),
-      budget_(budgetBytes),
-      spiller_(std::move(spiller)),
-      prefetcher_([this] { PrefetchLoop(); }) {}
+FrameCache::FrameCache(Decoder decoder, size_t budgetBytes, Spiller spiller, unsigned decoders, CoreShare* cores)
+    : decoder_(std::move(decoder)), budget_(budgetBytes), spiller_(std::move(spiller)), cores_(cores) {
+    for (unsigned i = 0; i < std::max(1u, decoders); ++i) decoders_.emplace_back([this] { DecodeLoop(); });
+}
 
 FrameCache::~FrameCache() {
     {
@@ -17,19 +16,28 @@ FrameCache::~FrameCache() {
         wanted_.clear();
     }
     changed_.notify_all();
-    prefetcher_.join();
+    for (std::thread& decoder : decoders_) decoder.join();
 }
 
 std::shared_ptr<const DecodedFrame> FrameCache::Get(int frame) {
     std::unique_lock<std::mutex> lock(mutex_);
-    auto found = entries_.find(frame);
-    if (found == entries_.end()) {
-        Decode(frame, lock);
-        found = entries_.find(frame);
+    if (entries_.find(frame) == entries_.end()) Decode(frame, lock, CoreShare::Turn());
+    while (!entries_.find(frame)->second.ready) {
+        // Another thread decodes it: decode one asked ahead meanwhile, when
+        // a core is free for it.
+        if (!wanted_.empty()) {
+            CoreShare::Turn turn = cores_ ? cores_->TryTake() : CoreShare::Turn();
+            int other = 0;
+            if ((turn || !cores_) && TakeWanted(other)) {
+                Decode(other, lock, std::move(turn));
+                continue;
+            }
+        }
+        changed_.wait(lock);
     }
-    changed_.wait(lock, [&] { return found->second.ready; });
-    if (found->second.error) std::rethrow_exception(found->second.error);
-    return found->second.frame;
+    const Entry& entry = entries_.find(frame)->second;
+    if (entry.error) std::rethrow_exception(entry.error);
+    return entry.frame;
 }
 
 void FrameCache::Hold(int first, int last) {
@@ -44,7 +52,7 @@ void FrameCache::Hold(int first, int last) {
             bytes_ -= it->second.bytes;
             it = entries_.erase(it);
         }
-        // The cache's thread takes the frames this one has not reached yet.
+        // The pool takes the frames this thread has not reached yet.
         for (long long frame = last; frame >= first; --frame)
             if (entries_.find(static_cast<int>(frame)) == entries_.end()) wanted_.push_front(static_cast<int>(frame));
     }
@@ -73,11 +81,30 @@ void FrameCache::Trim() {
     }
 }
 
+// Called with the lock held: the next frame asked ahead that is still to be
+// decoded, taken off the list. Frames asked for earlier may have been decoded
+// elsewhere, or have left the window since; without a spiller, frames stay
+// undecoded where they would not fit in the budget beside those in memory
+// and those being decoded.
+bool FrameCache::TakeWanted(int& frame) {
+    while (!wanted_.empty()) {
+        frame = wanted_.front();
+        wanted_.pop_front();
+        const bool fits = spiller_ || bytes_ + (decoding_ + 1) * lastFrameBytes_ <= budget_;
+        if (frame >= heldFrom_ && !entries_.count(frame) && fits) return true;
+    }
+    return false;
+}
+
 // Called with the lock held and no entry for `frame`; returns with the lock
-// held and the entry ready.
-void FrameCache::Decode(int frame, std::unique_lock<std::mutex>& lock) {
+// held and the entry ready. Decodes on `turn`, the caller's turn of the
+// cores, or waits for one (with the lock let go: turns are given back
+// without it).
+void FrameCache::Decode(int frame, std::unique_lock<std::mutex>& lock, CoreShare::Turn turn) {
     entries_[frame];  // being decoded
+    ++decoding_;
     lock.unlock();
+    if (cores_ && !turn) turn = cores_->Take();
     Entry decoded;
     size_t frameBytes = 0;
     try {
@@ -90,7 +117,9 @@ void FrameCache::Decode(int frame, std::unique_lock<std::mutex>& lock) {
         decoded.frame = nullptr;
     }
     decoded.ready = true;
+    turn = CoreShare::Turn();
     lock.lock();
+    --decoding_;
     if (frameBytes) lastFrameBytes_ = frameBytes;
     entries_[frame] = std::move(decoded);
     changed_.notify_all();
@@ -105,17 +134,17 @@ bool FrameCache::TakeMemory(size_t bytes) {
     return true;
 }
 
-void FrameCache::PrefetchLoop() {
+void FrameCache::DecodeLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
         changed_.wait(lock, [this] { return stopping_ || !wanted_.empty(); });
         if (stopping_) return;
-        const int frame = wanted_.front();
-        wanted_.pop_front();
-        // A frame asked for earlier may have been decoded elsewhere and
-        // dropped with its window since.
-        if (frame < heldFrom_ || entries_.count(frame) || (!spiller_ && bytes_ + lastFrameBytes_ > budget_)) continue;
-        Decode(frame, lock);
+        // A core first, so that no frame is claimed while its decode waits.
+        lock.unlock();
+        CoreShare::Turn turn = cores_ ? cores_->Take() : CoreShare::Turn();
+        lock.lock();
+        int frame = 0;
+        if (!stopping_ && TakeWanted(frame)) Decode(frame, lock, std::move(turn));
     }
 }
 

@@ -2,7 +2,7 @@
 
 namespace taviron::cli {
 
-WriteQueue::WriteQueue(size_t writers, size_t capacity) : capacity_(capacity) {
+WriteQueue::WriteQueue(size_t writers, size_t capacity, CoreShare* cores) : capacity_(capacity), cores_(cores) {
     for (size_t i = 0; i < writers; ++i) writers_.emplace_back([this] { WriteLoop(); });
 }
 
@@ -52,6 +52,7 @@ void WriteQueue::WriteLoop() {
         lock.unlock();
         std::exception_ptr error;
         try {
+            const CoreShare::Turn turn = cores_ ? cores_->Take() : CoreShare::Turn();
             file->Write();
         } catch (...) {
             error = std::current_exception();

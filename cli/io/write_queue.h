@@ -1,10 +1,12 @@
 // Writes finished frames on threads of their own, so the filter never waits
-// for compression, and with one writer per core compression keeps up with it.
+// for compression, and with one writer per core compression keeps up with it;
+// each write waits for a turn of the cores it shares with the decoders.
 // The queue is short: a render that outruns the disk waits instead of piling
 // frames up in memory. The first failed write stops the queue: what fails
 // one file (a full disk, a folder without permission) fails the next ones.
 #pragma once
 
+#include "io/core_share.h"
 #include "io/frame_file_writer.h"
 
 #include <condition_variable>
@@ -26,7 +28,8 @@ public:
         std::exception_ptr error;
     };
 
-    WriteQueue(size_t writers, size_t capacity);
+    // With `cores`, every write waits for a turn of them.
+    WriteQueue(size_t writers, size_t capacity, CoreShare* cores = nullptr);
     // Drops what was not written yet.
     ~WriteQueue();
     WriteQueue(const WriteQueue&) = delete;
@@ -46,6 +49,7 @@ private:
     void WriteLoop();
 
     size_t capacity_;
+    CoreShare* cores_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::pair<int, std::unique_ptr<PendingFrameFile>>> files_;

@@ -1,6 +1,7 @@
 // The frame cache: frames decoded once while the window fits, prefetching
-// that keeps to the memory budget, and the render's calls racing the cache's
-// own decoding thread (run under the thread sanitizer too).
+// that keeps to the memory budget, decoding on every core, and the render's
+// calls racing the cache's own decoding threads (run under the thread
+// sanitizer too).
 #include "errors.h"
 #include "io/frame_cache.h"
 
@@ -8,11 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
 #include <chrono>
+#include <map>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace taviron::cli {
 namespace {
@@ -207,6 +213,82 @@ TEST(FrameCache, BrokenFrameFailsOnlyTheWindowsThatHoldIt) {
         cache.Trim();
     }
     EXPECT_EQ(failed, (std::vector<int>{4, 5, 6}));
+}
+
+// Frames that record which thread decoded them and how many decodes ran at
+// once; each takes a while, as a file does.
+class ObservedDecoder {
+public:
+    std::shared_ptr<const DecodedFrame> operator()(int frame) {
+        const int running = ++running_;
+        for (int most = mostAtOnce.load(); running > most && !mostAtOnce.compare_exchange_weak(most, running);) {}
+        std::this_thread::sleep_for(40ms);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            decodedBy[frame].push_back(std::this_thread::get_id());
+        }
+        --running_;
+        return counting_(frame);
+    }
+    std::atomic<int> mostAtOnce{0};
+    std::map<int, std::vector<std::thread::id>> decodedBy;
+
+private:
+    CountingDecoder counting_;
+    std::atomic<int> running_{0};
+    std::mutex mutex_;
+};
+
+FrameCache::Decoder DecoderOf(const std::shared_ptr<ObservedDecoder>& decoder) {
+    return [decoder](int frame) { return (*decoder)(frame); };
+}
+
+// The thread that holds a window decodes frames of it while the pool's
+// thread decodes others, instead of waiting on the frame the pool took.
+TEST(FrameCache, TheThreadWaitingForAWindowDecodesToo) {
+    auto decoder = std::make_shared<ObservedDecoder>();
+    FrameCache cache(DecoderOf(decoder), 100 * FrameBytes(), nullptr, 1);
+    cache.Hold(0, 7);
+    size_t here = 0;
+    for (int frame = 0; frame <= 7; ++frame) {
+        ASSERT_EQ(decoder->decodedBy[frame].size(), 1u) << "frame " << frame << " decoded once";
+        here += decoder->decodedBy[frame][0] == std::this_thread::get_id();
+    }
+    EXPECT_GE(here, 2u) << "frames decoded by the thread that waits for them";
+}
+
+// However many threads decode, no more frames are decoded at once than the
+// cores have turns, while others hold none; and every frame once.
+TEST(FrameCache, DecodesOnEveryCoreAndNoMore) {
+    auto decoder = std::make_shared<ObservedDecoder>();
+    CoreShare cores(2);
+    {
+        FrameCache cache(DecoderOf(decoder), 100 * FrameBytes(), nullptr, 3, &cores);
+        cache.Prefetch(6, 11);
+        cache.Hold(0, 11);
+    }
+    EXPECT_EQ(decoder->mostAtOnce, 2);
+    EXPECT_EQ(decoder->decodedBy.size(), 12u);
+    for (const auto& [frame, threads] : decoder->decodedBy) EXPECT_EQ(threads.size(), 1u) << "frame " << frame;
+}
+
+// A farm task's share of a node is what its CPU affinity allows.
+TEST(CoreShare, TaskCoresAreThoseTheAffinityAllows) {
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const unsigned cores = TaskCores();
+    sched_setaffinity(0, sizeof all, &all);
+    EXPECT_EQ(cores, 1u);
+    EXPECT_EQ(TaskCores(), static_cast<unsigned>(CPU_COUNT(&all)));
 }
 
 // Each frame takes long enough that decoding them all would take seconds:

@@ -11,8 +11,11 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -88,6 +91,20 @@ TEST_F(WriteQueueTest, FrameOfferedAfterAFailureIsDropped) {
     EXPECT_EQ(queue.Finish().size(), 1u);
     EXPECT_FALSE(fs::exists(PathOf(1)));
     EXPECT_TRUE(queue.Written().empty());
+}
+
+// Writers share the cores with the decoders: no file is written while every
+// core's turn is taken.
+TEST_F(WriteQueueTest, WritersWaitForATurnOfTheCores) {
+    CoreShare cores(1);
+    std::optional<CoreShare::Turn> decoding(cores.Take());
+    WriteQueue queue(2, 2, &cores);
+    queue.Push(0, FrameFile(PathOf(0)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(fs::exists(PathOf(0)));
+    decoding.reset();
+    EXPECT_TRUE(queue.Finish().empty());
+    EXPECT_TRUE(fs::exists(PathOf(0)));
 }
 
 TEST_F(WriteQueueTest, GoesWithFramesStillQueued) {
