@@ -4,8 +4,8 @@
 # --method median` over a window of 2N+1 frames of 3840x2160 half-float RGBA
 # OpenEXR, with the given --cache-mb. Prints the render's peak resident
 # memory, its time, the scratch space it used, and the time to merely decode
-# the window's frames once (same reader, same two decoding threads), with the
-# ratio of the two times.
+# the window's frames once (same reader, every core), with the ratio of the
+# two times. bench/codec-floor.sh measures this case among others.
 #
 #   bench/out-of-core.sh [--frames N] [--cache-mb MB] [--work DIR] [--scratch DIR]
 #                        [--taviron PROGRAM] [--decoder PROGRAM] [--decode-seconds S]
@@ -17,15 +17,13 @@
 # --scratch DIR  the render's scratch folder (default: the system's temporary folder)
 # --decode-seconds S  the decoding time of an earlier run on the same clip (skips decoding)
 #
-# The clip is 48 distinct frames (a smooth gradient with a block passing
-# through, ZIP-compressed, about 1.2 MB each) that the window's frame numbers
-# link to in turn: every frame number is still decoded on its own, and the
-# files fit a small disk. Needs oiiotool (openimageio-tools) and /usr/bin/time.
+# The clip is made by bench/make-4k-plate.sh. Needs oiiotool
+# (openimageio-tools) and /usr/bin/time.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 taviron=$here/build/bin/taviron
-decoder=$here/build/bin/taviron_decode_window
+decoder=$here/build/bin/taviron_codec_floor
 frames=100
 cacheMb=2048
 work=/tmp/taviron-out-of-core
@@ -40,34 +38,21 @@ while [ $# -gt 0 ]; do
     --taviron) taviron=$2; shift 2 ;;
     --decoder) decoder=$2; shift 2 ;;
     --decode-seconds) decodeSeconds=$2; shift 2 ;;
-    *) sed -n '2,23p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,21p' "$0" >&2; exit 2 ;;
   esac
 done
 for tool in oiiotool /usr/bin/time "$taviron" "$decoder"; do
   command -v "$tool" > /dev/null 2>&1 || { echo "out-of-core: $tool is needed" >&2; exit 2; }
 done
 
-distinct=48
 window=$((2 * frames + 1))
 clip=$work/clip
-mkdir -p "$clip" "$work/out"
-
-# Distinct frames: a gradient background and a block that moves across it.
-for ((i = 0; i < distinct; ++i)); do
-  file=$(printf '%s/distinct.%02d.exr' "$clip" "$i")
-  [ -f "$file" ] && continue
-  oiiotool --pattern "fill:topleft=0.1,0.15,0.2,1:topright=0.3,0.25,0.2,1:bottomleft=0.05,0.1,0.1,1:bottomright=0.4,0.35,0.3,1" \
-    3840x2160 4 --pattern "constant:color=0.8,0.3,0.2,1" 320x640 4 \
-    --origin "+$((200 + i * 70))+$((700 + (i % 7) * 40))" --over -d half --compression zip -o "$file"
-done
-for ((n = 1; n <= window; ++n)); do
-  link=$(printf '%s/plate.%04d.exr' "$clip" "$n")
-  [ -e "$link" ] || ln -s "$(printf 'distinct.%02d.exr' $(((n - 1) % distinct)))" "$link"
-done
+mkdir -p "$work/out"
+"$here/bench/make-4k-plate.sh" "$clip" "$window"
 
 decodeReport="$window frames, measured earlier"
 if [ -z "$decodeSeconds" ]; then
-  decodeReport=$("$decoder" "$clip/plate.####.exr" 1 "$window")
+  decodeReport=$("$decoder" decode "$clip/plate.####.exr" 1 "$window")
   decodeSeconds=$(sed -n 's/^decoded [0-9]* frames in \([0-9.]*\) s.*/\1/p' <<< "$decodeReport")
 fi
 
