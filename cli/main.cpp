@@ -5,6 +5,7 @@
 #include "commands/info_command.h"
 #include "commands/progress.h"
 #include "commands/render_command.h"
+#include "commands/track_command.h"
 #include "errors.h"
 #include "hosting/plugin_session.h"
 #include "io/interrupt_cleanup.h"
@@ -62,6 +63,7 @@ int Run(int argc, char** argv) {
     for (CLI::App* each : {&render, &AddDemoCommand(app, command), &AddInfoCommand(app, command),
                            &AddAboutCommand(app, command)})
         AddPluginOption(*each, pluginPath);
+    AddTrackCommand(app, command);
 
     try {
         app.parse(argc, argv);

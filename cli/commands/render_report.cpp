@@ -41,7 +41,7 @@ ExitStatus RenderReport::Finish() {
                          " of frame" + (missing.outputs.size() == 1 ? " " : "s ") + RangesText(missing.outputs) +
                          " read");
     }
-    if (!notWritten_.empty()) progress_.Report("frames not written: " + RangesText(notWritten_));
+    if (!notWritten_.empty()) progress_.Report("frames not " + outcome_ + ": " + RangesText(notWritten_));
     return status_;
 }
 

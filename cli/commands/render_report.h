@@ -1,6 +1,7 @@
 // What a render tells when frames cannot be rendered: every problem once, as
 // it happens, and at the end the frames not written, as ranges, with the
-// status that says whose fault it was (2 input, 3 output).
+// status that says whose fault it was (2 input, 3 output). `taviron track`
+// tells the frames it could not track the same way.
 #pragma once
 
 #include "errors.h"
@@ -9,12 +10,15 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 namespace taviron::cli {
 
 class RenderReport {
 public:
-    explicit RenderReport(Progress& progress) : progress_(progress) {}
+    // `outcome` is what the frames not done lack: "frames not written".
+    explicit RenderReport(Progress& progress, std::string outcome = "written")
+        : progress_(progress), outcome_(std::move(outcome)) {}
 
     // `frame` gets no output because of `error`, which is named unless it
     // was named before (one broken file fails every window that holds it).
@@ -38,6 +42,7 @@ public:
 
 private:
     Progress& progress_;
+    std::string outcome_;
     std::set<std::string> named_;
     struct MissingFiles {
         std::set<int> frames;

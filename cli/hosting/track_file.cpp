@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "io/file_access.h"
+#include "number_text.h"
 
 #include <cctype>
 #include <cerrno>
@@ -149,6 +150,13 @@ TrackData ReadTrackFile(const std::string& path) {
                          (header.empty() ? "" : ", only the line \"" + Shown(header) + "\" taken for column names") +
                          "; each point is a line frame,x,y with a whole frame number");
     return track;
+}
+
+std::string TrackFileText(const TrackData& track) {
+    std::string text = "frame,x,y\n";
+    for (const auto& [frame, point] : track)
+        text += std::to_string(frame) + ',' + NumberText(point.x) + ',' + NumberText(point.y) + '\n';
+    return text;
 }
 
 TrackData ToolPoints(TrackData track, TrackConvention convention) {

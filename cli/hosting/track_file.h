@@ -23,6 +23,10 @@ enum class TrackConvention { Feature, Offset };
 // Throws an input error naming the file, and the line for a malformed one.
 TrackData ReadTrackFile(const std::string& path);
 
+// A track file's text: a header line, then a `frame,x,y` line per point with
+// numbers that read back exactly.
+std::string TrackFileText(const TrackData& track);
+
 // The points to hand the tool. The tool samples each frame at the current
 // point minus that frame's point, so a feature's positions go to it
 // mirrored: the sample then moves with the feature.
