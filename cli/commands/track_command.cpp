@@ -186,9 +186,10 @@ int RunTrack(const TrackOptions& options) {
         const int frame = order[step];
         if (frame < reference && order[step - 1] > reference) tracker.Restart();
         const int key = static_cast<int>(step);
-        cache.Hold(key, key);
-        cache.Prefetch(key + 1, key + ahead);
         try {
+            // Holding the step decodes it, and rethrows a broken file's error.
+            cache.Hold(key, key);
+            cache.Prefetch(key + 1, key + ahead);
             const auto decoded = cache.Get(key);
             if (!decoded) {
                 report.Missing(frame, "the input " + input.Text(), input.PathOf(frame));

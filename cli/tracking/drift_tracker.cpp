@@ -91,7 +91,7 @@ void DriftTracker::Restart() {
 DriftMeasurement DriftTracker::Measure(int frame, const cv::Mat& luma) {
     std::vector<cv::Mat> pyramid = PyramidOf(luma);
     Fit fit = FitAgainst(anchor_, pyramid);
-    if (anchor_.firstStrength == 0.0) {
+    if (anchor_.firstStrength == 0.0 && fit.matched) {
         anchor_.firstStrength = fit.strength;
         if (anchor_.frame == reference_.frame) reference_.firstStrength = fit.strength;
     }

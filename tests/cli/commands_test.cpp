@@ -67,6 +67,21 @@ TEST_F(CommandsTest, RenderHelpShowsEveryOptionsKindAndDefault) {
         EXPECT_NE(help.out.find(kind), std::string::npos) << kind << " in\n" << help.out;
 }
 
+TEST_F(CommandsTest, TrackHelpShowsEveryOptionsDefault) {
+    const CliResult help = RunTaviron({"track", "--help"});
+    ASSERT_EQ(help.status, 0) << help.err;
+    const std::vector<std::string> lines = OptionLines(help.out);
+    ASSERT_GE(lines.size(), 7u) << help.out;
+    for (const std::string& line : lines) {
+        if (!std::regex_search(line, std::regex("--help|--quiet|--verbose|REQUIRED"))) {
+            EXPECT_NE(line.find('='), std::string::npos) << "no default shown: " << line;
+        }
+    }
+    for (const char* option : {"--range FIRST-LAST=every input frame on disk",
+                               "--reference FRAME=the first frame of the range", "--region X,Y,WIDTH,HEIGHT=the whole frame"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option << " in\n" << help.out;
+}
+
 TEST_F(CommandsTest, VersionIsTheProjectsOwn) {
     const CliResult version = RunTaviron({"--version"});
     EXPECT_EQ(version.status, 0) << version.err;
