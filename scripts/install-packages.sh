@@ -10,7 +10,7 @@ $sudo apt-get install -y -q \
   g++ cmake ninja-build pkg-config \
   libgtest-dev libbenchmark-dev \
   libopenimageio-dev openimageio-tools libcli11-dev nlohmann-json3-dev \
-  openexr libtiff-tools imagemagick ffmpeg opencv-doc libopencv-dev \
+  openexr libtiff-tools imagemagick ffmpeg opencv-doc libopencv-dev python3-yaml \
   clang libclang-rt-14-dev \
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
   slurm-wlm munge
