@@ -35,9 +35,13 @@ export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:exitcode=86
 echo "== address and undefined-behaviour sanitizers: every test"
 cmake -S . -B build-asan -G Ninja -DTAVIRON_SANITIZE=address,undefined "${sanitized_build[@]}"
 cmake --build build-asan -j "$jobs"
-# OpenImageIO leaks an error string when libpng long-jumps out of a truncated
-# PNG; the leak checker would fail that one test for the library's leak.
 ctest --test-dir build-asan --output-on-failure -j "$jobs" -E 'FaultTest\.TruncatedFrame'
+# OpenImageIO leaks an error string when libpng long-jumps out of a truncated
+# PNG: that test runs with the image library's leaks, and only those,
+# suppressed. Stacks are unwound slowly but fully, so the library's frames are
+# there for the suppression to match.
+LSAN_OPTIONS=suppressions=$PWD/scripts/leaks-of-the-image-library.supp:fast_unwind_on_malloc=0 \
+  ctest --test-dir build-asan --output-on-failure --no-tests=error -R 'FaultTest\.TruncatedFrame'
 
 echo "== thread sanitizer: host library, filter, the tool's requests, the window agreement, and the command line's frame cache and write queue"
 cmake -S . -B build-tsan -G Ninja -DTAVIRON_SANITIZE=thread "${sanitized_build[@]}"
