@@ -9,6 +9,7 @@
 #include "errors.h"
 #include "hosting/plugin_session.h"
 #include "io/interrupt_cleanup.h"
+#include "printable_line.h"
 
 #include <CLI/CLI.hpp>
 #include <OpenImageIO/imageio.h>
@@ -98,12 +99,12 @@ int main(int argc, char** argv) {
     try {
         return Run(argc, argv);
     } catch (const CliError& error) {
-        std::fprintf(stderr, "taviron: %s\n", error.what());
+        std::fprintf(stderr, "taviron: %s\n", PrintableLine(error.what()).c_str());
         return static_cast<int>(error.Status());
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "taviron: out of memory\n");
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "taviron: %s\n", error.what());
+        std::fprintf(stderr, "taviron: %s\n", PrintableLine(error.what()).c_str());
     } catch (...) {
         std::fprintf(stderr, "taviron: unexpected failure\n");
     }

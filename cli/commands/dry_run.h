@@ -1,7 +1,9 @@
 // `render --dry-run`: what a render would read, write and skip, and its
-// window, printed without decoding or writing anything.
+// window, printed without decoding or writing anything, and the status the
+// render would end with for the files that are not there.
 #pragma once
 
+#include "errors.h"
 #include "io/frame_pattern.h"
 #include "commands/render_plan.h"
 #include "commands/track_gaps.h"
@@ -21,6 +23,8 @@ struct DryRunPlan {
     const TrackGaps* trackGaps = nullptr;  // when the tool uses a track's points
 };
 
-void PrintDryRun(const DryRunPlan& plan);
+// 2 when a frame of the range lacks its input file, mask file or track
+// points, as the render would fail it; else 0.
+ExitStatus PrintDryRun(const DryRunPlan& plan);
 
 }  // namespace taviron::cli

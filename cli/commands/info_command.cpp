@@ -7,13 +7,19 @@
 #include "hosting/plugin_session.h"
 #include "hosting/tool_controls.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <hostsdk/registry.h>
 #include <hostsdk/tag_list.h>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <vector>
@@ -145,6 +151,22 @@ void WriteJson(std::ostream& out, const std::vector<ClassReport>& reports) {
     out << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
+// The picture is written under a temporary name beside `path`: a folder that
+// is missing or cannot be written is named as such, before anything is
+// printed.
+void CheckPictureFolder(const std::string& path) {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    const std::string folder = parent.empty() ? "." : parent.string();
+    const auto refuse = [&](const std::string& reason) {
+        return OutputError("cannot write the picture " + path + ": its folder " + folder + " " + reason);
+    };
+    struct stat status {};
+    if (stat(folder.c_str(), &status) != 0)
+        throw refuse(errno == ENOENT ? "does not exist" : std::string("cannot be read: ") + std::strerror(errno));
+    if (!S_ISDIR(status.st_mode)) throw refuse("is not a folder");
+    if (access(folder.c_str(), W_OK | X_OK) != 0) throw refuse(std::string("cannot be written: ") + std::strerror(errno));
+}
+
 void WritePicture(const Registry& record, const std::string& path) {
     const taviron::HostRef<Image> picture = DecodeBitmap(record.Picture());
     WriteFrameFile(path, *picture, EightBitFormat(picture->Width(), picture->Height(), 4), nullptr,
@@ -159,13 +181,15 @@ int RunInfo(const std::string& pluginPath, bool json, const std::string& picture
     std::vector<ClassReport> reports;
     for (Registry* record : ClassRegistry->All()) reports.push_back(ReportOf(*record));
 
+    // The picture first: a failure to write it is told without the listing.
+    if (!picturePath.empty()) {
+        CheckPictureFolder(picturePath);
+        WritePicture(tool, picturePath);
+    }
     if (json) {
         WriteJson(std::cout, reports);
     } else {
         for (const ClassReport& report : reports) PrintText(std::cout, report);
-    }
-    if (!picturePath.empty()) {
-        WritePicture(tool, picturePath);
     }
     return 0;
 }

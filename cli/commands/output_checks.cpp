@@ -73,13 +73,4 @@ void CheckOutput(const FramePattern& output, const std::vector<int>& frames, con
     CheckTemporaryNameLength(output.PathOf(frames.back()));
 }
 
-void MakeOutputFolder(const std::string& outputPath) {
-    const fs::path folder = fs::path(outputPath).parent_path();
-    if (folder.empty()) return;
-    std::error_code error;
-    if (fs::is_directory(folder, error)) return;
-    fs::create_directories(folder, error);
-    if (error) throw OutputError("cannot make the output folder " + folder.string() + ": " + error.message());
-}
-
 }  // namespace taviron::cli

@@ -1,6 +1,5 @@
 // What is checked of the output before any frame is decoded: its format, its
-// encoding options, its pixel type, the length of its temporary names, and
-// its folder, which is made when missing.
+// encoding options, its pixel type and the length of its temporary names.
 #pragma once
 
 #include "io/frame_pattern.h"
@@ -16,9 +15,5 @@ namespace taviron::cli {
 // input's type.
 void CheckOutput(const FramePattern& output, const std::vector<int>& frames, const OutputEncoding& encoding,
                  OIIO::TypeDesc depth, const std::string& depthText);
-
-// Makes the output's folder with its parents; throws an output error saying
-// why it cannot.
-void MakeOutputFolder(const std::string& outputPath);
 
 }  // namespace taviron::cli

@@ -1,9 +1,14 @@
 #include "commands/progress.h"
 
+#include "printable_line.h"
+
+#include <poll.h>
 #include <strings.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -17,6 +22,7 @@ Progress::Progress(size_t total, ProgressFormat format, bool terminalLine)
     : total_(total), format_(format), terminalLine_(terminalLine), start_(std::chrono::steady_clock::now()) {}
 
 Progress::~Progress() {
+    std::lock_guard<std::mutex> lock(mutex_);
     if (!closed_) ClearLine();
 }
 
@@ -24,15 +30,27 @@ double Progress::Seconds() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
+std::string Progress::Failure() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failure_;
+}
+
+void Progress::Tell(const char* kind, const std::string& text) {
+    if (!failure_.empty()) return;
+    failure_ = PrintOpenJDMessage(kind, text);
+    // Said once, by the render; not again when the program ends.
+    if (!failure_.empty()) std::clearerr(stdout);
+}
+
 void Progress::FrameDone(int frame) {
+    std::lock_guard<std::mutex> lock(mutex_);
     ++done_;
     if (format_ == ProgressFormat::OpenJD) {
         char percent[16];
         std::snprintf(percent, sizeof percent, "%.1f", 100.0 * static_cast<double>(done_) / static_cast<double>(total_));
-        PrintOpenJDMessage("openjd_progress", percent);
-        PrintOpenJDMessage("openjd_status",
-                           "frame " + std::to_string(frame) + " (" + std::to_string(done_) + " of " +
-                               std::to_string(total_) + ")");
+        Tell("openjd_progress", percent);
+        Tell("openjd_status",
+             "frame " + std::to_string(frame) + " (" + std::to_string(done_) + " of " + std::to_string(total_) + ")");
     }
     if (!terminalLine_) return;
     const double seconds = Seconds();
@@ -47,19 +65,20 @@ void Progress::ClearLine() {
 }
 
 void Progress::Report(const std::string& message) {
+    std::lock_guard<std::mutex> lock(mutex_);
     ClearLine();
-    std::fprintf(stderr, "taviron: %s\n", message.c_str());
+    std::fprintf(stderr, "taviron: %s\n", PrintableLine(message).c_str());
 }
 
 void Progress::Close(size_t notWritten) {
+    std::lock_guard<std::mutex> lock(mutex_);
     ClearLine();
     closed_ = true;
     if (format_ != ProgressFormat::OpenJD) return;
     const std::string total = std::to_string(total_);
-    PrintOpenJDMessage("openjd_status", std::to_string(total_ - notWritten) + " of " + total + " frames written");
+    Tell("openjd_status", std::to_string(total_ - notWritten) + " of " + total + " frames written");
     if (notWritten > 0)
-        PrintOpenJDMessage("openjd_fail", std::to_string(notWritten) + " of " + total +
-                                              " frames not written; the messages before name them");
+        Tell("openjd_fail", std::to_string(notWritten) + " of " + total + " frames not written; the messages before name them");
 }
 
 int ReportingFailure(ProgressFormat format, const std::function<int()>& command) {
@@ -75,9 +94,18 @@ int ReportingFailure(ProgressFormat format, const std::function<int()>& command)
     }
 }
 
-void PrintOpenJDMessage(const char* kind, const std::string& text) {
-    std::printf("%s: %s\n", kind, text.c_str());
-    std::fflush(stdout);
+std::string PrintOpenJDMessage(const char* kind, const std::string& text) {
+    errno = 0;
+    if (std::printf("%s: %s\n", kind, PrintableLine(text).c_str()) >= 0 && std::fflush(stdout) == 0) return {};
+    return std::string("cannot write to standard output") + (errno ? std::string(": ") + std::strerror(errno) : "");
+}
+
+void TellOpenJDFailureNow(const std::string& text) {
+    const std::string line = "openjd_fail: " + PrintableLine(text) + "\n";
+    pollfd output{STDOUT_FILENO, POLLOUT, 0};
+    if (poll(&output, 1, 0) == 1 && (output.revents & POLLOUT)) {
+        [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, line.data(), line.size());
+    }
 }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }

@@ -21,12 +21,16 @@
 #include "commands/track_gaps.h"
 #include "commands/window_size.h"
 #include "io/core_share.h"
+#include "io/interrupt_cleanup.h"
+#include "io/output_folders.h"
 #include "io/write_queue.h"
+#include "printable_line.h"
 
 #include <CLI/CLI.hpp>
 #include <contract/tool_ids.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -75,6 +79,22 @@ std::string ScratchPath(const std::string& option) {
     return error ? "/tmp" : temporary.string();
 }
 
+// Refuses --channels that name none of the input's channels: every frame
+// would be copied unfiltered.
+void RefuseAbsentChannels(const std::string& channels, const ChannelLayout& layout, const std::string& path) {
+    const std::pair<char, int> planes[] = {{'r', CHAN_RED}, {'g', CHAN_GREEN}, {'b', CHAN_BLUE}, {'a', CHAN_ALPHA}};
+    std::string present;
+    for (const auto& [letter, plane] : planes) {
+        if (!layout.FillsPlane(plane)) continue;
+        if (channels.find(letter) != std::string::npos ||
+            channels.find(static_cast<char>(std::toupper(letter))) != std::string::npos)
+            return;
+        present += letter;
+    }
+    throw UsageError("--channels " + channels + ": " + path + " has none of these channels, so nothing would be " +
+                     "filtered; name some of the channels it has (" + present + ")");
+}
+
 // Refuses a render whose window fits neither the memory budget nor the
 // scratch folder, before anything is written. `frameBytes` is one decoded
 // frame; the window is held with the next window's new frame beside it.
@@ -85,13 +105,24 @@ void CheckRoomForTheWindow(size_t frameBytes, taviron::WindowOffsets window, siz
     const size_t needed = (held - inMemory) * frameBytes;
     const size_t free = scratch.FreeBytes();
     if (needed <= free) return;
-    throw OutputError("the window of " + std::to_string(held - 1) + " frames takes " +
-                      SizeText(static_cast<double>((held - 1) * frameBytes)) + " decoded, more than the " +
-                      SizeText(static_cast<double>(budget)) + " of --cache-mb, and the scratch folder " +
-                      scratch.Path() + " has " + SizeText(static_cast<double>(free)) + " free of the " +
-                      SizeText(static_cast<double>(needed)) +
-                      " needed; free some space there, choose another folder with --scratch, raise --cache-mb, "
+    throw OutputError("the window needs " + std::to_string(held) + " frames decoded at once (" +
+                      SizeText(static_cast<double>(held * frameBytes)) + ", with the next frame read ahead); the " +
+                      SizeText(static_cast<double>(budget)) + " of --cache-mb hold " + std::to_string(inMemory) +
+                      " of them, and the scratch folder " + scratch.Path() + " has " +
+                      SizeText(static_cast<double>(free)) + " free, less than the " +
+                      SizeText(static_cast<double>(needed)) + " the other " + std::to_string(held - inMemory) +
+                      " take; free some space there, choose another folder with --scratch, raise --cache-mb, "
                       "or give fewer --frames");
+}
+
+CliError NoFramesFound(const FramePattern& input) {
+    std::string message = "no frames of " + input.Text() + " found on disk";
+    const FramePattern::OtherPadding other = input.FileWithOtherPadding();
+    if (!other.path.empty())
+        message += "; " + other.path + " is there, its number padded to " + std::to_string(other.digits) +
+                   " digits: mark the frame number with " + std::string(other.digits, '#') + " or %0" +
+                   std::to_string(other.digits) + "d";
+    return InputError(message);
 }
 
 bool FileExists(const std::string& path) {
@@ -125,7 +156,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     RequireWindow(session, options);
     RequireSequenceInput(input, ReadOffsetsOf(session));
     const std::vector<int> frames = options.range.empty() ? input.FramesOnDisk() : ParseRange(options.range);
-    if (frames.empty()) throw InputError("no frames of " + options.input + " found on disk");
+    if (frames.empty()) throw NoFramesFound(input);
     if (!output.IsSequence() && frames.size() > 1)
         throw UsageError("the output " + output.Text() + " names one file for " + std::to_string(frames.size()) +
                          " frames; mark the frame number with # or %04d");
@@ -145,15 +176,19 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
             .Connect(std::make_shared<TrackSource>(ToolPoints(std::move(track), options.trackConvention)));
     }
     if (options.dryRun) {
-        PrintDryRun({input, output, maskPattern, frames, window, options.skipExisting,
-                     trackGaps ? &*trackGaps : nullptr});
-        return 0;
+        const ExitStatus status = PrintDryRun({input, output, maskPattern, frames, window, options.skipExisting,
+                                               trackGaps ? &*trackGaps : nullptr});
+        if (status != ExitStatus::Ok && options.progressFormat == ProgressFormat::OpenJD)
+            PrintOpenJDMessage("openjd_fail", "frames of the range lack an input file, a mask file or a track point; the lines before name them");
+        return static_cast<int>(status);
     }
     // Filtering, decoding and writing each use every core of the task, and
     // decoding and writing take turns of them.
     CoreShare cores(options.threads ? static_cast<unsigned>(*options.threads) : TaskCores());
     SetWorkerThreadCount(cores.Cores());
-    MakeOutputFolder(output.PathOf(frames.front()));
+    OutputFolders::CheckCanMake(output.PathOf(frames.front()));
+    OutputFolders::CheckCanMake(output.PathOf(frames.back()));
+    if (options.progressFormat == ProgressFormat::OpenJD) SetInterruptNotice(TellOpenJDFailureNow);
     RemoveStaleTemporaryFiles(output, frames);
     const OIIO::TypeDesc outputType =
         requestedType != OIIO::TypeDesc::UNKNOWN ? requestedType : SequencePixelType(input);
@@ -163,8 +198,11 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     Clip clip(input, FrameRole::Picture, budget, scratch, std::max(1u, cores.Cores() - 1), cores);
     session.InputWithID(taviron::link_id::kInput).Connect(clip.source);
     try {
-        if (const auto first = clip.cache->Get(frames.front()))
+        if (const auto first = clip.cache->Get(frames.front())) {
+            if (options.channels)
+                RefuseAbsentChannels(*options.channels, first->format->layout, input.PathOf(frames.front()));
             CheckRoomForTheWindow(first->Bytes(), window, budget, *scratch);
+        }
     } catch (const CliError& error) {
         if (error.Status() != ExitStatus::Input) throw;  // reported with its frame below
     }
@@ -177,19 +215,29 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     std::vector<SequenceSource*> sources{clip.source.get()};
     if (mask) sources.push_back(mask->source.get());
 
-    // Frames wait for a writer in the file's own type: a finished host image
-    // goes before its file is compressed. A frame is filtered only when there
-    // is room for it, so none is held while the writers are busy.
-    WriteQueue writer(cores.Cores(), kFramesWaitingToBeWritten, &cores);
     Progress progress(frames.size(), options.progressFormat, !options.quiet && StandardErrorIsTerminal());
     RenderReport report(progress);
+    OutputFolders folders;
+    // Frames wait for a writer in the file's own type: a finished host image
+    // goes before its file is compressed. A frame is filtered only when there
+    // is room for it, so none is held while the writers are busy. A frame is
+    // told as done once its file is complete.
+    WriteQueue writer(cores.Cores(), kFramesWaitingToBeWritten, &cores,
+                      [&progress](int frame) { progress.FrameDone(frame); });
     std::set<int> queued;
     size_t skippedExisting = 0;
-    bool writing = true;  // until a write fails
+    // Until an output fails (a write, the scratch folder, the progress
+    // messages): what fails one output fails the ones after it.
+    bool writing = true;
     for (size_t i = 0; i < frames.size(); ++i) {
         const int frame = frames[i];
         if (options.skipExisting && CompleteOutputExists(output.PathOf(frame))) {
             ++skippedExisting;
+            continue;
+        }
+        writing = writing && progress.Failure().empty() && writer.WaitForRoom();
+        if (!writing) {
+            report.NotWritten(frame);
             continue;
         }
         // A frame without its file gets no output: the window is not even decoded.
@@ -203,11 +251,6 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
                 report.Untracked(frame, options.track, points);
                 continue;
             }
-        }
-        writing = writing && writer.WaitForRoom();
-        if (!writing) {
-            report.NotWritten(frame);
-            continue;
         }
         try {
             const bool hasNext = i + 1 < frames.size();
@@ -228,23 +271,26 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
                 report.Missing(frame, "the mask " + maskPattern->Text(), maskPattern->PathOf(frame));
                 continue;
             }
-            writer.Push(frame, std::make_unique<PendingFrameFile>(
-                                   output.PathOf(frame),
-                                   *FilteredFrame(session.Tool(), result, frame, sources),
-                                   *current->format, current->extras.get(), outputType, options.encoding));
+            auto file = std::make_unique<PendingFrameFile>(output.PathOf(frame),
+                                                           *FilteredFrame(session.Tool(), result, frame, sources),
+                                                           *current->format, current->extras.get(), outputType,
+                                                           options.encoding);
+            folders.MakeFor(output.PathOf(frame));
+            writer.Push(frame, std::move(file));
             queued.insert(frame);
             clip.cache->Trim();
-            progress.FrameDone(frame);
         } catch (const CliError& error) {
-            // A frame that cannot be read or written fails the outputs that
-            // need it; the others are rendered.
+            // A frame that cannot be read fails the outputs that need it; the
+            // others are rendered.
             report.Failed(frame, error);
+            if (error.Status() == ExitStatus::Output) writing = false;
         }
     }
     ReportWriteFailures(writer.Finish(), report);
     // Frames dropped from the queue after a write failed.
     for (int frame : queued)
         if (!writer.Written().count(frame)) report.NotWritten(frame);
+    if (const std::string failure = progress.Failure(); !failure.empty()) report.Failed(OutputError(failure));
     const ExitStatus status = report.Finish();
     progress.Close(report.FramesNotWritten());
 
@@ -258,7 +304,7 @@ int RunRender(const std::string& pluginPath, const RenderOptions& options) {
         std::fprintf(stderr, "\n");
         if (scratch->FramesKept())
             std::fprintf(stderr, "taviron: %zu frames kept in the scratch folder %s beyond --cache-mb, %s at most\n",
-                         scratch->FramesKept(), scratch->Path().c_str(),
+                         scratch->FramesKept(), PrintableLine(scratch->Path()).c_str(),
                          SizeText(static_cast<double>(scratch->PeakBytes())).c_str());
     }
     return static_cast<int>(status);

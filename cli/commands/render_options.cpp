@@ -1,22 +1,36 @@
 #include "commands/render_options.h"
 
 #include "hosting/tool_controls.h"
+#include "number_text.h"
 
 #include <CLI/CLI.hpp>
 #include <strings.h>
 
-#include <cmath>
+#include <optional>
 
 namespace taviron::cli {
 
 namespace {
 
-// A number that is a number: CLI11 reads "nan" and "inf" as doubles.
-const CLI::Validator kFinite(
+// Numbers in the one grammar of the command line (number_text.h): CLI11 would
+// also read "nan", "inf", " 3" and hexadecimal.
+const CLI::Validator kDecimal(
     [](const std::string& text) {
-        double value = 0.0;
-        return CLI::detail::lexical_cast(text, value) && std::isfinite(value) ? std::string()
-                                                                              : "takes a finite number, not " + text;
+        return ReadDecimalNumber(text) ? std::string()
+                                       : "takes a decimal number such as 3, -0.5 or 1e-3, not \"" + text + "\"";
+    },
+    "");
+const CLI::Validator kWhole(
+    [](const std::string& text) {
+        return IsWholeNumberText(text) ? std::string() : "takes a whole number, not \"" + text + "\"";
+    },
+    "");
+const CLI::Validator kMegabytes(
+    [](const std::string& text) {
+        const std::optional<double> value = ReadDecimalNumber(text);
+        return value && *value >= 0 ? std::string()
+                                    : "takes a size in megabytes, 0 or more, such as 512 or 1.5 (a point, not a "
+                                      "comma, before decimals), not \"" + text + "\"";
     },
     "");
 
@@ -42,6 +56,7 @@ void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
     render.add_option("--frames", options.frames,
                       "Frames sampled on each side of the current one, 0 to 250 (\"Frames\"); needed unless --set "
                       "Frames=N gives it, since the tool's starting value 0 copies the input")
+        ->check(kWhole)
         ->default_str("none");
     render.add_option("--direction", options.direction, "Which side of the current frame the window lies on")
         ->transform(CLI::Transformer(DirectionAliases(), CLI::ignore_case).description(""))
@@ -49,7 +64,7 @@ void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
         ->default_str("both");
     render.add_option("--method", options.method, "Filter method")->check(OneOf(MethodWords()))->default_str("median");
     render.add_option("--threshold", options.threshold, "Keep the source where the change is below this, 0 to 1")
-        ->check(kFinite)
+        ->check(kDecimal)
         ->default_str("0");
     render.add_option("--channels", options.channels, "Channels to filter, letters of rgba (others stay as they are)")
         ->type_name("LETTERS")
@@ -74,13 +89,13 @@ void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
         ->type_name("ID=VALUE")
         ->default_str("none");
     render.add_option("--threads", options.threads, "Worker threads of the filter")
-        ->check(CLI::Range(1, 1024))
+        ->check(kWhole & CLI::Range(1, 1024))
         ->default_str("one per core");
     render.add_option("--depth", options.depth, "Output pixel type")
         ->check(OneOf({"8", "16", "half", "float"}))
         ->default_str("the input's");
     render.add_option("--cache-mb", options.cacheMegabytes, "Memory for decoded frames, in megabytes")
-        ->check(kFinite & CLI::NonNegativeNumber)
+        ->check(kMegabytes)
         ->default_str("a quarter of the memory");
     render.add_option("--scratch", options.scratch, "Folder for decoded frames beyond --cache-mb")
         ->check(CLI::ExistingDirectory)
@@ -107,9 +122,11 @@ void AddOutputOptions(CLI::App& render, RenderOptions& options) {
         ->default_str("the image library's (zip)");
     render.add_option("--jpeg-quality", options.encoding.jpegQuality, "JPEG quality, 1 to 100")
         ->check(NotEmpty("1 to 100"))
+        ->check(kWhole)
         ->default_str("the image library's (98)");
     render.add_option("--png-level", options.encoding.pngLevel, "PNG compression level, 0 to 9")
         ->check(NotEmpty("0 to 9"))
+        ->check(kWhole)
         ->default_str("1");
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <set>
 
@@ -23,8 +24,12 @@ std::vector<int> ParseRange(const std::string& text) {
         if (at < text.size() && text[at] == '-') ++at;
         const size_t digits = at;
         while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at;
-        if (at == digits || at - digits > 9) throw usage();
-        return std::stoi(text.substr(start, at - start));
+        if (at == digits) throw usage();
+        const std::string frame = text.substr(start, at - start);
+        if (at - digits > 18 || std::llabs(std::stoll(frame)) > kLargestFrameNumber)
+            throw UsageError("--range " + text + ": frame " + frame + " is out of range; frame numbers go from -" +
+                             std::to_string(kLargestFrameNumber) + " to " + std::to_string(kLargestFrameNumber));
+        return std::stoi(frame);
     };
     size_t at = 0;
     const int first = number(at);

@@ -8,6 +8,10 @@ namespace taviron::cli {
 
 void RenderReport::Failed(int frame, const CliError& error) {
     notWritten_.insert(frame);
+    Failed(error);
+}
+
+void RenderReport::Failed(const CliError& error) {
     status_ = std::max(status_, error.Status());
     if (named_.insert(error.what()).second) progress_.Report(error.what());
 }

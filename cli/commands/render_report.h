@@ -1,7 +1,8 @@
 // What a render tells when frames cannot be rendered: every problem once, as
 // it happens, and at the end the frames not written, as ranges, with the
-// status that says whose fault it was (2 input, 3 output). `taviron track`
-// tells the frames it could not track the same way.
+// status that says whose fault it was: 3 when any output failed, else 2 when
+// any input did, in whatever order they failed. `taviron track` tells the
+// frames it could not track the same way.
 #pragma once
 
 #include "errors.h"
@@ -23,6 +24,8 @@ public:
     // `frame` gets no output because of `error`, which is named unless it
     // was named before (one broken file fails every window that holds it).
     void Failed(int frame, const CliError& error);
+    // The render failed for `error`, named unless it was named before.
+    void Failed(const CliError& error);
     // `frame` gets no output because `path`, its file of what `what` names
     // (e.g. "the input plate.####.exr"), does not exist; named once for all
     // such frames.

@@ -32,6 +32,9 @@ std::string Choices(const std::vector<std::string>& items) {
 }
 
 void SetChecked(PluginSession& session, const std::string& channels) {
+    if (channels.empty())
+        throw UsageError("--channels takes the letters of the channels to filter, one or more of \"rgba\", not an "
+                         "empty word");
     for (char c : channels)
         if (std::string("rgba").find(static_cast<char>(std::tolower(static_cast<unsigned char>(c)))) ==
             std::string::npos)
@@ -78,12 +81,9 @@ void ApplySetting(PluginSession& session, const std::string& setting) {
 }  // namespace
 
 double ParseNumber(const std::string& text, const std::string& what) {
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(value))
-        throw UsageError(what + " takes a number, not \"" + text + "\"");
-    return value;
+    const std::optional<double> value = ReadDecimalNumber(text);
+    if (!value) throw UsageError(what + " takes a decimal number such as 3, -0.5 or 1e-3, not \"" + text + "\"");
+    return *value;
 }
 
 const std::vector<std::string>& DirectionWords() {

@@ -87,14 +87,12 @@ std::string FramePattern::PathOf(int frame) const {
     return prefix_ + digits + suffix_;
 }
 
-std::vector<int> FramePattern::FramesOnDisk() const {
-    std::error_code error;
-    if (!sequence_) return fs::is_regular_file(path_, error) ? std::vector<int>{1} : std::vector<int>{};
-
+std::vector<std::pair<std::string, long long>> FramePattern::NumberedNames() const {
     const fs::path prefixPath(prefix_);
     const fs::path directory = prefixPath.has_filename() ? prefixPath.parent_path() : prefixPath;
     const std::string namePrefix = prefixPath.has_filename() ? prefixPath.filename().string() : std::string();
-    std::vector<int> frames;
+    std::vector<std::pair<std::string, long long>> names;
+    std::error_code error;
     for (fs::directory_iterator it(directory.empty() ? fs::path(".") : directory, error), end; !error && it != end;
          it.increment(error)) {
         const std::string name = it->path().filename().string();
@@ -104,13 +102,33 @@ std::vector<int> FramePattern::FramesOnDisk() const {
         const std::string number = name.substr(namePrefix.size(), name.size() - namePrefix.size() - suffix_.size());
         if (!IsFrameNumberText(number) || number.size() > 10) continue;
         const long long frame = std::stoll(number);
-        if (frame < INT32_MIN || frame > INT32_MAX) continue;
-        // Only names this pattern would write: 0012 is frame 12 of ####, 012 is not.
-        if (fs::path(PathOf(static_cast<int>(frame))).filename().string() != name) continue;
-        frames.push_back(static_cast<int>(frame));
+        if (frame < -kLargestFrameNumber || frame > kLargestFrameNumber) continue;
+        names.emplace_back(name, frame);
     }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<int> FramePattern::FramesOnDisk() const {
+    std::error_code error;
+    if (!sequence_) return fs::is_regular_file(path_, error) ? std::vector<int>{1} : std::vector<int>{};
+    std::vector<int> frames;
+    // Only names this pattern would write: 0012 is frame 12 of ####, 012 is not.
+    for (const auto& [name, frame] : NumberedNames())
+        if (fs::path(PathOf(static_cast<int>(frame))).filename().string() == name) frames.push_back(static_cast<int>(frame));
     std::sort(frames.begin(), frames.end());
     return frames;
+}
+
+FramePattern::OtherPadding FramePattern::FileWithOtherPadding() const {
+    if (!sequence_) return {};
+    for (const auto& [name, frame] : NumberedNames()) {
+        const fs::path path(PathOf(static_cast<int>(frame)));
+        if (path.filename().string() == name) continue;
+        const size_t numberLength = name.size() - fs::path(prefix_ + "x").filename().string().size() + 1 - suffix_.size();
+        return {(path.parent_path() / name).string(), numberLength - (frame < 0 ? 1 : 0)};
+    }
+    return {};
 }
 
 }  // namespace taviron::cli

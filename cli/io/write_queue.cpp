@@ -2,7 +2,8 @@
 
 namespace taviron::cli {
 
-WriteQueue::WriteQueue(size_t writers, size_t capacity, CoreShare* cores) : capacity_(capacity), cores_(cores) {
+WriteQueue::WriteQueue(size_t writers, size_t capacity, CoreShare* cores, WrittenCallback written)
+    : capacity_(capacity), cores_(cores), onWritten_(std::move(written)) {
     for (size_t i = 0; i < writers; ++i) writers_.emplace_back([this] { WriteLoop(); });
 }
 
@@ -58,6 +59,7 @@ void WriteQueue::WriteLoop() {
             error = std::current_exception();
         }
         file.reset();  // frees the pixels outside the lock
+        if (!error && onWritten_) onWritten_(frame);
         decltype(files_) dropped;
         lock.lock();
         --writing_;

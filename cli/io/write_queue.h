@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -28,8 +29,12 @@ public:
         std::exception_ptr error;
     };
 
+    // Told of each frame whose file is complete under its own name, on the
+    // writer's thread.
+    using WrittenCallback = std::function<void(int frame)>;
+
     // With `cores`, every write waits for a turn of them.
-    WriteQueue(size_t writers, size_t capacity, CoreShare* cores = nullptr);
+    WriteQueue(size_t writers, size_t capacity, CoreShare* cores = nullptr, WrittenCallback written = nullptr);
     // Drops what was not written yet.
     ~WriteQueue();
     WriteQueue(const WriteQueue&) = delete;
@@ -50,6 +55,7 @@ private:
 
     size_t capacity_;
     CoreShare* cores_;
+    WrittenCallback onWritten_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::pair<int, std::unique_ptr<PendingFrameFile>>> files_;

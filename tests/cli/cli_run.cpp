@@ -50,6 +50,10 @@ CliResult RunTavironWithin(int seconds, const std::vector<std::string>& argument
     return Run("timeout -s KILL " + std::to_string(seconds) + " ", arguments, "");
 }
 
+CliResult RunTavironWithFileSizeLimit(size_t bytes, const std::vector<std::string>& arguments) {
+    return Run("prlimit --fsize=" + std::to_string(bytes) + " ", arguments, "");
+}
+
 ScratchDirectory::ScratchDirectory() {
     static std::atomic<int> count{0};
     path_ = fs::temp_directory_path() /

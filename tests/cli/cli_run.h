@@ -17,6 +17,9 @@ struct CliResult {
 CliResult RunTaviron(const std::vector<std::string>& arguments, const std::string& standardOutput = "");
 // Killed after `seconds`, for a program that might wait for ever.
 CliResult RunTavironWithin(int seconds, const std::vector<std::string>& arguments);
+// No file the program writes may grow beyond `bytes` (RLIMIT_FSIZE): a disk
+// that refuses large files while it takes small ones.
+CliResult RunTavironWithFileSizeLimit(size_t bytes, const std::vector<std::string>& arguments);
 
 // A fresh directory, removed with everything in it at the end.
 class ScratchDirectory {

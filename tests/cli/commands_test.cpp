@@ -101,6 +101,22 @@ TEST_F(CommandsTest, InfoWritesTheToolsPictureAsPng) {
     EXPECT_EQ(picture.At(0, 0, 0) + picture.At(0, 0, 1), 0.0f);  // on black
 }
 
+// A picture that cannot be written is told on its own, naming the folder at
+// fault, not the hidden file it would have been written under first.
+TEST_F(CommandsTest, InfoNamesThePicturesFolderWhenItCannotBeWritten) {
+    std::ofstream(dir / "file") << "not a folder";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {dir / "missing/picture.bmp", dir / "missing does not exist"},
+        {dir / "file/picture.png", dir / "file is not a folder"}};
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path);
+        const CliResult result = RunTaviron({"info", "--picture", path});
+        EXPECT_EQ(result.status, 3);
+        EXPECT_EQ(result.out, "") << "no listing before the failure";
+        EXPECT_EQ(result.err, "taviron: cannot write the picture " + path + ": its folder " + reason + "\n");
+    }
+}
+
 TEST_F(CommandsTest, AboutShowsTheToolsAboutBox) {
     const CliResult result = RunTaviron({"about"});
     ASSERT_EQ(result.status, 0) << result.err;

@@ -75,6 +75,40 @@ TEST_F(RenderErrorTest, BadValuesAreUsageErrorsNamingTheValue) {
     ExpectNoOutput();
 }
 
+// Each refusal says what is wrong and what to write instead, in a line a
+// person reads whole.
+TEST_F(RenderErrorTest, RefusalsSayWhatToWriteInstead) {
+    for (const char* size : {"-1", "inf", "", "1,5", "0x10", " 2"}) {
+        SCOPED_TRACE(size);
+        const CliResult result = Render({"--cache-mb", size});
+        ExpectFailure(result, 1, "takes a size in megabytes, 0 or more, such as 512 or 1.5");
+        EXPECT_LT(result.err.size(), 300u) << result.err;
+    }
+    ExpectFailure(Render({"--range", "1000000000-1000000001"}), 1,
+                  "frame 1000000000 is out of range; frame numbers go from -999999999 to 999999999");
+    // One grammar for every number: what is refused in one place is refused in all.
+    for (const char* number : {"0x10", " 3", "3 ", "3,5", "inf", "+", "1e", ""}) {
+        SCOPED_TRACE(number);
+        ExpectFailure(Render({"--set", std::string("Frames=") + number}), 1, "takes a decimal number");
+        ExpectFailure(Render({"--threshold", number}), 1, "takes a decimal number");
+        ExpectFailure(Render({"--frames", number}), 1, "takes a whole number");
+    }
+    ExpectFailure(Render({"--channels", ""}), 1, "--channels takes the letters of the channels to filter");
+    ExpectFailure(Render({"--channels", "a", "--frames", "1"}), 1,
+                  "--channels a: " + dir / "plate.0001.png" + " has none of these channels");
+    ExpectNoOutput();
+    // The frames are there, numbered with another padding than the pattern's.
+    ExpectFailure(RunTaviron({"render", "-i", dir / "plate.%d.png", "-o", dir / "out.####.png", "--frames", "1"}), 2,
+                  "no frames of " + dir / "plate.%d.png" + " found on disk; " + dir / "plate.0001.png" +
+                      " is there, its number padded to 4 digits: mark the frame number with #### or %04d");
+    ExpectNoOutput();
+    for (const char* number : {"3", "+3", "3.", ".5e1", "3e0"}) {
+        SCOPED_TRACE(number);
+        EXPECT_EQ(Render({"--set", std::string("Frames=") + number, "-q"}).status, 0);
+    }
+    EXPECT_EQ(Render({"--range", "0000000001-3", "-q"}).status, 0) << "leading zeros name the same frame";
+}
+
 TEST_F(RenderErrorTest, MessagesSpeakAsTheProgramWithNumbersAndWordsAsWritten) {
     // The option parser's own errors come under the program's name too.
     for (const std::vector<std::string>& arguments :

@@ -23,6 +23,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -376,6 +377,29 @@ TEST_F(FaultTest, OutputDirectoryThatIsAFileIsAnOutputError) {
     ExpectOnlyOutputs({});
 }
 
+// A name is checked for every frame of the range before any is rendered: a
+// frame number that grows by a digit late in the range makes the temporary
+// name of that frame too long, though the first frames' names fit.
+TEST_F(FaultTest, OutputNameTooLongForALateFrameIsRefusedBeforeAnyFrame) {
+    WritePlates(3);
+    TakeSources();
+    const long limit = pathconf(dir.Path().c_str(), _PC_NAME_MAX);
+    ASSERT_GT(limit, 0);
+    // ".NAME.taviron-HOST-999999999.tmp", NAME being "STEM.9999.png".
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    const std::string machine = std::string(host).substr(0, std::string(host).find('.'));
+    const size_t stemLength = static_cast<size_t>(limit) - (1 + 9 + 9 + machine.size() + 1 + 9 + 4);
+    const std::string pattern = dir / (std::string(stemLength, 'n') + ".####.png");
+    const auto render = [&](const std::string& range) {
+        return RunTaviron({"render", "-i", dir / "plate.####.png", "-o", pattern, "--frames", "1", "--range", range});
+    };
+    // Four digits fit exactly: those frames go on to find no input.
+    EXPECT_EQ(render("9998-9999").status, 2);
+    ExpectFailure(render("9998-10000"), 1, {std::string(stemLength, 'n') + ".10000.png", "too long"});
+    ExpectOnlyOutputs({});
+}
+
 // A small file system of its own, mounted for the test and gone after it.
 class SmallFileSystem {
 public:
@@ -507,7 +531,9 @@ TEST_F(FaultTest, TrackGapsFailTheOutputsWhoseWindowsNeedThem) {
     const std::vector<std::string> median = {"-q", "--frames", "4", "--track", dir / "track.csv"};
     std::vector<std::string> dryRun = median;
     dryRun.push_back("--dry-run");
-    const std::string plan = Render(dryRun).out;
+    const CliResult planned = Render(dryRun);
+    EXPECT_EQ(planned.status, 2) << "as the render's";
+    const std::string plan = planned.out;
     EXPECT_NE(plan.find("has no point for frame 10, " + dir / "out.####.png: frames 6-14\n"), std::string::npos)
         << plan;
     ExpectFailure(Render(median), 2, {"track.csv", "no point for frame 10"}, "6-14");
@@ -606,10 +632,12 @@ TEST_F(FaultTest, OutputIntoABindMountOfTheSourcesIsRefused) {
 
 // ---- Interruptions ----------------------------------------------------------
 
-// A render started as a child, to be interrupted.
+// A render started as a child, to be interrupted, its standard output in
+// `standardOutput`.
 class ChildRender {
 public:
-    explicit ChildRender(const std::vector<std::string>& arguments) {
+    ChildRender(const std::vector<std::string>& arguments, const std::string& standardOutput,
+                const std::string& standardError = "/dev/null") {
         child_ = fork();
         if (child_ == 0) {
             std::vector<char*> argv;
@@ -618,8 +646,10 @@ public:
             std::vector<std::string> copies = arguments;
             for (std::string& argument : copies) argv.push_back(argument.data());
             argv.push_back(nullptr);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDERR_FILENO);
+            const int errors = open(standardError.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(errors, STDERR_FILENO);
+            const int output = open(standardOutput.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(output, STDOUT_FILENO);
             execv(program.c_str(), argv.data());
             _exit(127);
         }
@@ -637,31 +667,127 @@ private:
 };
 
 bool HasTemporaryFile(const fs::path& folder) {
-    for (const auto& entry : fs::directory_iterator(folder))
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error))
         if (entry.path().extension() == ".tmp") return true;
     return false;
 }
 
 // Large frames of noise compressed hard: each stays a while under its
-// temporary name, where the signal catches it.
+// temporary name, where the signal catches it. Every signal whose default
+// would end the program ends it the same way: the temporary files and the
+// output folders it made, empty again, removed, the manager told why, and
+// the status 128 + the signal's number.
 TEST_F(FaultTest, InterruptedRenderRemovesItsTemporaryFilesAndExitsAsShellsExpect) {
     for (int frame = 1; frame <= 4; ++frame)
         WritePicture(Plate(frame), RandomPicture(1024, 768, {"R", "G", "B"}, static_cast<unsigned>(frame), 255),
                      OIIO::TypeDesc::UINT8);
     TakeSources();
-    for (const auto& [signal, status] : std::vector<std::pair<int, int>>{{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}}) {
-        SCOPED_TRACE(signal);
-        fs::create_directories(dir / "out");
-        ChildRender render({"render", "-q", "-i", dir / "plate.####.png", "-o", dir / "out/out.####.png", "--frames",
-                            "1", "--png-level", "9", "--depth", "16"});
+    const ScratchDirectory messages;
+    const std::vector<std::tuple<int, int, std::string>> signals = {
+        {SIGINT, 130, "SIGINT"}, {SIGTERM, 143, "SIGTERM"}, {SIGHUP, 129, "SIGHUP"},
+        {SIGUSR1, 138, "SIGUSR1"}, {SIGALRM, 142, "SIGALRM"}};
+    for (const auto& [signal, status, name] : signals) {
+        SCOPED_TRACE(name);
+        const std::string folder = dir / "renders/out";
+        ChildRender render({"render", "-q", "-i", dir / "plate.####.png", "-o", folder + "/out.####.png", "--frames",
+                            "1", "--png-level", "9", "--depth", "16", "--progress-format", "openjd"},
+                           messages / "out.txt");
         // Until a temporary file is there (or the render is over).
-        for (int wait = 0; wait < 20000 && !HasTemporaryFile(dir / "out"); ++wait) usleep(1000);
+        for (int wait = 0; wait < 20000 && !HasTemporaryFile(folder); ++wait) usleep(1000);
         kill(render.Pid(), signal);
         EXPECT_EQ(render.Wait(), status);
-        EXPECT_FALSE(HasTemporaryFile(dir / "out"));
-        fs::remove_all(dir / "out");
+        EXPECT_FALSE(HasTemporaryFile(folder));
+        // Unless a frame was complete before the signal came, nothing is left.
+        if (!fs::exists(dir / "renders/out/out.0001.png")) {
+            EXPECT_FALSE(fs::exists(dir / "renders"));
+        }
+        const std::vector<std::string> told = LinesOf(Bytes(messages / "out.txt"));
+        ASSERT_FALSE(told.empty());
+        EXPECT_EQ(told.back(), "openjd_fail: interrupted by " + name + "; temporary files removed");
+        fs::remove_all(dir / "renders");
     }
     ExpectOnlyOutputs({});
+}
+
+// A render that writes nothing leaves no output folder of its own behind.
+TEST_F(FaultTest, RenderThatWritesNothingLeavesNoOutputFolder) {
+    WritePlates(3);
+    TakeSources();
+    const CliResult missing = RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "new/sub/out.####.png",
+                                          "--range", "7-9", "--frames", "1"});
+    EXPECT_EQ(missing.status, 2) << missing.err;
+    std::filesystem::remove(Plate(2));
+    std::ofstream(Plate(2)) << "not a picture";
+    TakeSources();
+    const CliResult broken = RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "new/sub/out.####.png",
+                                         "--frames", "3"});
+    EXPECT_EQ(broken.status, 2) << broken.err;
+    ExpectOnlyOutputs({});
+    EXPECT_FALSE(fs::exists(dir / "new"));
+}
+
+// A window that fits neither the budget nor the scratch folder is refused
+// before any frame is written, its size said once: the frames it holds, what
+// the budget keeps of them and what the others would take in the folder.
+TEST_F(FaultTest, WindowTooLargeForTheScratchFolderIsRefusedSayingItsSizeOnce) {
+    WritePlates(3, 64, 64);
+    TakeSources();
+    const ScratchDirectory room;
+    const SmallFileSystem scratch(room / "scratch", "256k");
+    if (!scratch.Mounted()) GTEST_SKIP() << "cannot mount a small file system here: " << scratch.Reason();
+    const CliResult result = Render({"--frames", "20", "--cache-mb", "0", "--scratch", room / "scratch"});
+    ExpectFailure(result, 3, {"the window needs 42 frames decoded at once (", "--cache-mb hold 0 of them",
+                              "the scratch folder " + room / "scratch" + " has "});
+    // With nothing in memory, the others are the whole window: one size.
+    const std::string message = ProblemLines(result).front();
+    const size_t total = message.find("at once (") + 9;
+    const std::string windowSize = message.substr(total, message.find(',', total) - total);
+    EXPECT_NE(message.find("less than the " + windowSize + " the other 42 take"), std::string::npos) << message;
+    ExpectOnlyOutputs({});
+}
+
+// The scratch folder stops taking frames during the render (here: no file
+// may grow as large as a decoded frame, while the smaller outputs still fit).
+// The first frames fit the memory budget; once the window outgrows it, a
+// frame goes to the scratch folder and fails. The render stops there instead
+// of decoding the rest of the range to fail frame after frame: status 3, the
+// folder named, the frames not written listed, those before them complete.
+TEST_F(FaultTest, ScratchFolderThatStopsTakingFramesStopsTheRender) {
+    constexpr int kFrames = 40;
+    for (int frame = 1; frame <= kFrames; ++frame)
+        WritePicture(Plate(frame), RandomPicture(256, 256, {"R", "G", "B"}, static_cast<unsigned>(frame), 255),
+                     OIIO::TypeDesc::UINT8);
+    TakeSources();
+    const ScratchDirectory scratch;
+    // A decoded frame is 256 KB (RGBA, 8 bits); an output of noise about 200 KB.
+    const CliResult result = RunTavironWithFileSizeLimit(
+        240 * 1024, {"render", "-i", dir / "plate.####.png", "-o", dir / "out.####.png", "--frames", "3",
+                     "--cache-mb", "1.3", "--scratch", scratch.Path()});
+    EXPECT_EQ(result.status, 3) << result.err;
+    EXPECT_NE(result.err.find("taviron: cannot write to the scratch folder " + scratch.Path() + ": File too large"),
+              std::string::npos)
+        << result.err;
+
+    const std::string notWrittenLine = "taviron: frames not written: ";
+    const size_t listed = result.err.find(notWrittenLine);
+    ASSERT_NE(listed, std::string::npos) << result.err;
+    const size_t listStart = listed + notWrittenLine.size();
+    const std::set<int> notWritten =
+        FramesOfRanges(result.err.substr(listStart, result.err.find('\n', listStart) - listStart));
+    ASSERT_FALSE(notWritten.empty());
+    // Every frame before the first one not written is there, none after it.
+    std::vector<std::string> written;
+    for (int frame = 1; frame < *notWritten.begin(); ++frame) written.push_back(fs::path(Out(frame)).filename());
+    EXPECT_EQ(notWritten.size(), static_cast<size_t>(kFrames) - written.size()) << result.err;
+    ExpectOnlyOutputs(written);
+    EXPECT_TRUE(scratch.Files().empty());
+    // Stopped: no more than the window and the next frame were read beyond the failure.
+    const std::string readLine = " input frames read from disk";
+    const size_t read = result.err.find(readLine);
+    ASSERT_NE(read, std::string::npos) << result.err;
+    const int framesRead = std::stoi(result.err.substr(result.err.rfind(' ', read - 1) + 1));
+    EXPECT_LE(framesRead, *notWritten.begin() + 4) << result.err;
 }
 
 // This machine's short name, as the program puts it into temporary names.

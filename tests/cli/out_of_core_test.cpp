@@ -386,7 +386,7 @@ TEST_F(OutOfCore, AWindowThatFitsNeitherMemoryNorTheScratchFolderIsRefusedUpFron
     const CliResult result = RunTaviron({"render", "-i", dir / "still.####.exr", "-o", dir / "out.####.exr", "--range",
                                          "1-2", "--frames", "250", "--cache-mb", "1", "--scratch", scratch.Path()});
     EXPECT_EQ(result.status, 3) << result.err;
-    EXPECT_NE(result.err.find("the window of 501 frames takes"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("the window needs 502 frames decoded at once"), std::string::npos) << result.err;
     EXPECT_NE(result.err.find("the scratch folder " + scratch.Path() + " has"), std::string::npos) << result.err;
     EXPECT_FALSE(std::filesystem::exists(FrameFile(dir.Path(), "out", 1, "exr")));
     EXPECT_TRUE(scratch.Files().empty());

@@ -453,7 +453,8 @@ TEST_F(RenderTest, DryRunShowsWhatWouldBeReadWrittenAndSkippedAndWritesNothing) 
     const std::string out = dir / "out.####.png";
     const CliResult result = RunTaviron({"render", "-i", in, "-o", out, "--frames", "1", "--range", "2-7", "--dry-run",
                                          "--skip-existing"});
-    ASSERT_EQ(result.status, 0) << result.err;
+    // As the render would: frames 4 and 7 have no input.
+    EXPECT_EQ(result.status, 2) << result.err;
     EXPECT_EQ(result.out, "dry run: no frame is decoded or written\n"
                           "window: frames -1 to +1 around each frame\n"
                           "read " + in + ": frames 2-3, 5-6\n"
@@ -461,6 +462,38 @@ TEST_F(RenderTest, DryRunShowsWhatWouldBeReadWrittenAndSkippedAndWritesNothing) 
                           "skip, no input file, " + in + ": frames 4, 7\n"
                           "skip, complete output exists, " + out + ": frame 2\n");
     EXPECT_EQ(dir.Files(), before);
+}
+
+// A dry run ends with the status the render would end with, for every file
+// the render would miss: no input frame in the range, or a missing mask.
+TEST_F(RenderTest, DryRunPredictsTheRendersStatus) {
+    WriteClip("plate", "png", {"R", "G", "B"}, OIIO::TypeDesc::UINT8, 1, 4, 255);
+    WriteClip("mask", "png", {"R", "G", "B"}, OIIO::TypeDesc::UINT8, 1, 4, 255);
+    std::filesystem::remove(FrameFile(dir.Path(), "mask", 3, "png"));
+    const std::vector<std::string> before = dir.Files();
+    const auto run = [&](std::vector<std::string> more) {
+        std::vector<std::string> arguments = {"render", "-i", dir / "plate.####.png", "-o", dir / "out.####.png",
+                                              "--frames", "1"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        arguments.push_back("--dry-run");
+        const CliResult planned = RunTaviron(arguments);
+        EXPECT_EQ(dir.Files(), before);
+        arguments.pop_back();
+        arguments.push_back("-q");
+        const CliResult rendered = RunTaviron(arguments);
+        EXPECT_EQ(planned.status, rendered.status) << planned.out << rendered.err;
+        for (const std::string& name : dir.Files())
+            if (name.rfind("out.", 0) == 0) std::filesystem::remove(dir / name);
+        return planned;
+    };
+    EXPECT_EQ(run({"--range", "1-2"}).status, 0);
+    EXPECT_EQ(run({"--range", "8-9"}).status, 2);
+    const CliResult masked = run({"--mask", dir / "mask.####.png"});
+    EXPECT_EQ(masked.status, 2);
+    EXPECT_NE(masked.out.find("skip, no mask file, " + dir / "mask.####.png" + ": frame 3\n"), std::string::npos)
+        << masked.out;
+    EXPECT_NE(masked.out.find("write " + dir / "out.####.png" + ": frames 1-2, 4\n"), std::string::npos) << masked.out;
+    EXPECT_EQ(run({"--mask", dir / "gone.png"}).status, 2);
 }
 
 // A resumed render leaves complete outputs as they are; an empty file or a
