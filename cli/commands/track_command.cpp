@@ -8,6 +8,7 @@
 #include "frame_ranges.h"
 #include "io/file_identity.h"
 #include "io/frame_cache.h"
+#include "io/output_folders.h"
 #include "io/sequence_reader.h"
 #include "io/text_file_writer.h"
 #include "tracking/drift_tracker.h"
@@ -153,7 +154,10 @@ int RunTrack(const TrackOptions& options) {
     std::optional<cv::Rect> region;
     if (!options.region.empty()) region = ParseRegion(options.region);
     RefuseOverwritingAnInput(options.output, input, frames);
-    MakeOutputFolder(options.output);
+    // Removed again, when empty, if the track is not written.
+    OutputFolders folders;
+    OutputFolders::CheckCanMake(options.output);
+    folders.MakeFor(options.output);
 
     const std::vector<int> order = TrackingOrder(frames, reference);
     SequenceReader reader(input, FrameRole::Picture);
