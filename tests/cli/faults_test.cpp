@@ -297,7 +297,9 @@ TEST_F(FaultTest, FirstFrameOfAnotherSizeFailsOnlyItsNeighbours) {
         const std::string written = FrameFile(dir.Path(), "whole", frame, "png");
         EXPECT_EQ(fs::exists(written), frame >= 3) << written;
         EXPECT_EQ(Bytes(written), Bytes(FrameFile(dir.Path(), "chunk", frame, "png"))) << frame;
-        if (frame >= 2) EXPECT_EQ(Bytes(written), Bytes(FrameFile(dir.Path(), "later", frame, "png"))) << frame;
+        if (frame >= 2) {
+            EXPECT_EQ(Bytes(written), Bytes(FrameFile(dir.Path(), "later", frame, "png"))) << frame;
+        }
     }
 }
 
