@@ -38,7 +38,7 @@ std::string CopyPart(const std::string& source, int part, OIIO::ImageOutput& out
 // Only OpenEXR keeps parts with their names; the pages of a TIFF have none.
 bool HoldsParts(const OIIO::ImageOutput& output);
 
-// The spec a carried part is written with: as read, whole-resolution lines.
+// The image description a carried part is written with: as read, in whole-resolution lines.
 OIIO::ImageSpec CarriedSpec(const OIIO::ImageSpec& part);
 
 }  // namespace taviron::cli
