@@ -162,9 +162,14 @@ int RunTrack(const TrackOptions& options) {
     const std::vector<int> order = TrackingOrder(frames, reference);
     SequenceReader reader(input, FrameRole::Picture);
     // Keyed by the step of the order, so that frames before the reference
-    // are decoded ahead too, going down.
-    FrameCache cache([&](int step) { return reader.Read(order[static_cast<size_t>(step)]); },
-                     CacheBudgetBytes(std::nullopt));
+    // are decoded ahead too, going down. Prefetching runs a few steps past the
+    // last one, where there is no frame.
+    FrameCache cache(
+        [&](int step) -> std::shared_ptr<const DecodedFrame> {
+            if (static_cast<size_t>(step) >= order.size()) return nullptr;
+            return reader.Read(order[static_cast<size_t>(step)]);
+        },
+        CacheBudgetBytes(std::nullopt));
     const int ahead = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
 
     cache.Prefetch(1, ahead);
