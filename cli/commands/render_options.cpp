@@ -88,7 +88,7 @@ void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
     render.add_option("--set", options.settings, "Set any control by its ID, e.g. --set Threshold=0.1 (repeatable)")
         ->type_name("ID=VALUE")
         ->default_str("none");
-    render.add_option("--threads", options.threads, "Worker threads of the filter")
+    render.add_option("--threads", options.threads, "Threads that decode, filter and write frames")
         ->check(kWhole & CLI::Range(1, 1024))
         ->default_str("one per core");
     render.add_option("--depth", options.depth, "Output pixel type")
