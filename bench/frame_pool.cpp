@@ -1,6 +1,6 @@
 #include "frame_pool.h"
 
-#include <contract/host_ref.h>
+#include <hostsdk/host_ref.h>
 
 #include <memory>
 #include <mutex>

@@ -2,8 +2,8 @@
 // the track point at the same time, earliest first.
 #pragma once
 
-#include <contract/host_ref.h>
 #include <contract/request_window.h>
+#include <hostsdk/host_ref.h>
 #include <hostsdk/image.h>
 #include <hostsdk/link.h>
 #include <hostsdk/parameter.h>

@@ -9,7 +9,7 @@
 #include "filter/pixel_filter.h"
 #include "support/filter_scene.h"
 
-#include <contract/host_ref.h>
+#include <hostsdk/host_ref.h>
 #include <hostsdk/image.h>
 #include <hostsdk/parameter.h>
 

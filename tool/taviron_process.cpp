@@ -5,8 +5,8 @@
 #include "filter/row_filter.h"
 
 #include <contract/control_values.h>
-#include <contract/host_ref.h>
 #include <contract/request_window.h>
+#include <hostsdk/host_ref.h>
 
 using taviron::HostRef;
 

@@ -3,7 +3,7 @@
 // cleans up.
 #pragma once
 
-#include <contract/host_ref.h>
+#include <hostsdk/host_ref.h>
 #include <hostsdk/image.h>
 
 #include <map>

@@ -1,9 +1,9 @@
 // One request of the host: the tool filters a frame and hands over its image.
 #pragma once
 
-#include <contract/host_ref.h>
 #include "hosting/sources.h"
 
+#include <hostsdk/host_ref.h>
 #include <hostsdk/image.h>
 #include <hostsdk/link.h>
 #include <hostsdk/operator.h>

@@ -5,7 +5,7 @@
 #include "io/frame_cache.h"
 #include "hosting/track_file.h"
 
-#include <contract/host_ref.h>
+#include <hostsdk/host_ref.h>
 #include <hostsdk/link.h>
 
 #include <exception>

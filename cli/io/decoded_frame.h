@@ -4,7 +4,7 @@
 
 #include "io/channel_layout.h"
 
-#include <contract/host_ref.h>
+#include <hostsdk/host_ref.h>
 #include <hostsdk/image.h>
 
 #include <OpenImageIO/imageio.h>

@@ -2,7 +2,7 @@
 // the pixels, rows bottom-up unless the height is negative), as an image.
 #pragma once
 
-#include <contract/host_ref.h>
+#include <hostsdk/host_ref.h>
 #include <hostsdk/image.h>
 #include <hostsdk/registry.h>
 

@@ -2,7 +2,7 @@
 // comparison of pixels.
 #pragma once
 
-#include <contract/host_ref.h>
+#include <hostsdk/host_ref.h>
 #include <hostsdk/image.h>
 #include <hostsdk/parameter.h>
 

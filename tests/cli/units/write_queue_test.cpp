@@ -4,7 +4,7 @@
 #include "errors.h"
 #include "io/write_queue.h"
 
-#include <contract/host_ref.h>
+#include <hostsdk/host_ref.h>
 #include <hostsdk/image.h>
 
 #include <gtest/gtest.h>

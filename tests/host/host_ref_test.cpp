@@ -1,7 +1,7 @@
 // The holder of host object references: each reference it takes is given
 // back exactly once, copies take their own, and a reference handed out is
 // no longer its to give back.
-#include <contract/host_ref.h>
+#include <hostsdk/host_ref.h>
 
 #include <gtest/gtest.h>
 
