@@ -5,7 +5,10 @@
 
 namespace taviron {
 
-bool IsFilterMethod(FilterMethod method) { return method >= FilterMethod::Median && method <= FilterMethod::Random; }
+bool IsFilterMethod(FilterMethod method) {
+    const auto position = static_cast<int32_t>(method);
+    return position >= 0 && position < kFilterMethodCount;
+}
 
 RestoreBound RestoreBoundFor(double threshold) {
     if (!(threshold > 0.0)) {

@@ -6,6 +6,7 @@
 #include <contract/tool_ids.h>
 
 namespace link_id = taviron::link_id;
+using taviron::kFilterMethodCount;
 using taviron::kFilterMethodItems;
 using taviron::kSampleDirectionItems;
 
@@ -16,6 +17,36 @@ namespace {
 bool IsPressed(const Parameter* param) {
     const auto* number = dynamic_cast<const Number*>(param);
     return number != nullptr && number->Value >= 0.5;
+}
+
+// A control of `kind` whose items are `items`, in their order.
+template <size_t Count>
+TagList ItemControl(const HostID& kind, const char* const (&items)[Count]) {
+    TagList tags(TAG_LinkDataType, ID_Number, TAG_Control, kind, TAG_DONE);
+    for (const char* item : items) {
+        tags.AddString(TAG_Item, item);
+    }
+    return tags;
+}
+
+// The range is the items' positions, so a method added to the items is one
+// the control can reach.
+TagList FilterMethodTags() {
+    TagList tags = ItemControl(ID_ComboControl, kFilterMethodItems);
+    tags.AddInteger(TAG_ComboStyle, 1);
+    tags.AddDouble(TAG_RangeMax, static_cast<double>(kFilterMethodCount - 1));
+    tags.AddDouble(TAG_RangeMin, 0.0);
+    tags.AddDouble(TAG_Default, 0.0);
+    tags.AddInteger(TAG_NotifyOnChange, 1);
+    tags.AddDouble(TAG_ControlWidth, 1.0);
+    return tags;
+}
+
+TagList SampleDirectionTags() {
+    TagList tags = ItemControl(ID_MultiButtonControl, kSampleDirectionItems);
+    tags.AddInteger(TAG_ButtonStyle, 1);
+    tags.AddDouble(TAG_Default, 1.0);
+    return tags;
 }
 
 }  // namespace
@@ -37,19 +68,10 @@ Taviron::Taviron(Registry* reg, const ScriptVal& script, const TagList& tags)
     InAlpha = AddInput(HostID("Alpha", true), HostID(link_id::kAlpha, true),
                        TAG_LinkDataType, ID_Number, TAG_Control, ID_CheckboxControl,
                        TAG_Default, 1.0, TAG_ControlWidth, 0.25, TAG_DONE);
-    InFilterMethod = AddInput(HostID("Filter method", true), HostID(link_id::kFilterMethod, true),
-                              TAG_LinkDataType, ID_Number, TAG_Control, ID_ComboControl,
-                              TAG_Item, kFilterMethodItems[0], TAG_Item, kFilterMethodItems[1],
-                              TAG_Item, kFilterMethodItems[2], TAG_Item, kFilterMethodItems[3],
-                              TAG_Item, kFilterMethodItems[4],
-                              TAG_ComboStyle, 1, TAG_RangeMax, 4.0, TAG_RangeMin, 0.0,
-                              TAG_Default, 0.0, TAG_NotifyOnChange, 1, TAG_ControlWidth, 1.0,
-                              TAG_DONE);
-    InSampleDirection = AddInput(HostID("Sample Direction", true), HostID(link_id::kSampleDirection, true),
-                                 TAG_LinkDataType, ID_Number, TAG_Control, ID_MultiButtonControl,
-                                 TAG_Item, kSampleDirectionItems[0], TAG_Item, kSampleDirectionItems[1],
-                                 TAG_Item, kSampleDirectionItems[2],
-                                 TAG_ButtonStyle, 1, TAG_Default, 1.0, TAG_DONE);
+    InFilterMethod = AddInputTags(HostID("Filter method", true), HostID(link_id::kFilterMethod, true),
+                                  FilterMethodTags());
+    InSampleDirection = AddInputTags(HostID("Sample Direction", true), HostID(link_id::kSampleDirection, true),
+                                     SampleDirectionTags());
     InFrames = AddInput(HostID("Frames", true), HostID(link_id::kFrames, true),
                         TAG_LinkDataType, ID_Number, TAG_Control, ID_SliderControl,
                         TAG_RangeMin, 0.0, TAG_RangeMax, 250.0, TAG_Default, 0.0,

@@ -201,8 +201,9 @@ typename V::F RankBySearch(ChannelSamples samples, size_t frames, size_t rank, i
     return V::FromKey(found);
 }
 
+// Filters one enabled channel of the tile that is not uniform.
 template <class V>
-using NetworkChannel = void (*)(const TileJob&, int channel);
+using ChannelFilter = void (*)(const TileJob&, int channel);
 
 template <class V, int Frames>
 void MedianChannelByNetwork(const TileJob& job, int channel) {
@@ -213,36 +214,34 @@ void MedianChannelByNetwork(const TileJob& job, int channel) {
 }
 
 template <class V, int... Frames>
-NetworkChannel<V> NetworkFor(size_t frames, std::integer_sequence<int, Frames...>) {
-    static constexpr NetworkChannel<V> table[] = {&MedianChannelByNetwork<V, Frames + 1>...};
+ChannelFilter<V> NetworkFor(size_t frames, std::integer_sequence<int, Frames...>) {
+    static constexpr ChannelFilter<V> table[] = {&MedianChannelByNetwork<V, Frames + 1>...};
     return table[frames - 1];
 }
 
 template <class V>
-void OrderedChannel(const TileJob& job, int channel) {
+void MedianChannel(const TileJob& job, int channel) {
     const size_t frames = job.frameCount;
-    if (job.method == FilterMethod::Median && !job.medianBySearch && frames <= V::kLargestMedianNetwork) {
+    if (!job.medianBySearch && frames <= V::kLargestMedianNetwork) {
         NetworkFor<V>(frames, std::make_integer_sequence<int, V::kLargestMedianNetwork>{})(job, channel);
         return;
     }
     ChannelSamples samples = job.samples + static_cast<size_t>(channel) * frames;
     for (int32_t column = 0; column < job.paddedColumns; column += V::kLanes) {
-        typename V::F result;
-        switch (job.method) {
-        case FilterMethod::Max:
-            result = Extreme<V, true>(samples, frames, column);
-            break;
-        case FilterMethod::Min:
-            result = Extreme<V, false>(samples, frames, column);
-            break;
-        case FilterMethod::Average:
-            result = Average<V>(samples, frames, column);
-            break;
-        default:
-            result = RankBySearch<V>(samples, frames, frames / 2, column, job.keys);
-            break;
-        }
-        Finish<V>(job, channel, column, result);
+        Finish<V>(job, channel, column, RankBySearch<V>(samples, frames, frames / 2, column, job.keys));
+    }
+}
+
+// A method that reduces a column vector's samples to one value, as Average
+// and Extreme do.
+template <class V>
+using Reduction = typename V::F (*)(ChannelSamples, size_t frames, int32_t column);
+
+template <class V, Reduction<V> Reduce>
+void ReducedChannel(const TileJob& job, int channel) {
+    ChannelSamples samples = job.samples + static_cast<size_t>(channel) * job.frameCount;
+    for (int32_t column = 0; column < job.paddedColumns; column += V::kLanes) {
+        Finish<V>(job, channel, column, Reduce(samples, job.frameCount, column));
     }
 }
 
@@ -270,12 +269,9 @@ void RandomTile(const TileJob& job) {
     }
 }
 
+// Uniform channels take their one result, disabled ones keep the source.
 template <class V>
-void FilterTile(const TileJob& job) {
-    if (job.method == FilterMethod::Random) {
-        RandomTile<V>(job);
-        return;
-    }
+void FilterChannels(const TileJob& job, ChannelFilter<V> filterChannel) {
     for (int channel = 0; channel < 4; ++channel) {
         if (job.channelOn[channel] && job.channelUniform[channel]) {
             const typename V::F result = V::SplatF(job.uniformResult[channel]);
@@ -283,12 +279,36 @@ void FilterTile(const TileJob& job) {
                 Finish<V>(job, channel, column, result);
             }
         } else if (job.channelOn[channel]) {
-            OrderedChannel<V>(job, channel);
+            filterChannel(job, channel);
         } else {
             for (int32_t column = 0; column < job.paddedColumns; column += V::kLanes) {
                 V::StoreF(job.out[channel] + column, V::LoadF(job.source[channel] + column));
             }
         }
+    }
+}
+
+// Every method is named and there is no default, so a method added to the
+// items but not here is a compiler error (-Werror=switch), not a silent
+// median.
+template <class V>
+void FilterTile(const TileJob& job) {
+    switch (job.method) {
+    case FilterMethod::Median:
+        FilterChannels<V>(job, &MedianChannel<V>);
+        return;
+    case FilterMethod::Average:
+        FilterChannels<V>(job, &ReducedChannel<V, &Average<V>>);
+        return;
+    case FilterMethod::Max:
+        FilterChannels<V>(job, &ReducedChannel<V, &Extreme<V, true>>);
+        return;
+    case FilterMethod::Min:
+        FilterChannels<V>(job, &ReducedChannel<V, &Extreme<V, false>>);
+        return;
+    case FilterMethod::Random:
+        RandomTile<V>(job);
+        return;
     }
 }
 

@@ -2,6 +2,9 @@
 // host reads them back, their order, and the starting values they give.
 #include "support/plugin_fixture.h"
 
+#include <contract/combo_items.h>
+
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -136,6 +139,25 @@ TEST_F(Links, FreshToolStartsWithMedianBothDirectionsAndNoFrames) {
     const TagList& directions = InputOf(tool, "SampleDirection")->Tags();
     EXPECT_EQ(directions.GetStrings(TAG_Item),
               (std::vector<std::string>{"Backward", "Both", "Foreward"}));
+}
+
+// The items the host shows, the range it holds the value to and the table
+// the filter and the command line read are one list: every item's position
+// is a value the control takes, and no value beyond the last item.
+TEST_F(Links, ItemControlsShowTheContractsItemsAndReachEachOne) {
+    Operator* tool = CreateTool();
+    ASSERT_NE(tool, nullptr);
+    const TagList& methods = InputOf(tool, "FilterMethod")->Tags();
+    EXPECT_EQ(methods.GetStrings(TAG_Item),
+              std::vector<std::string>(std::begin(taviron::kFilterMethodItems), std::end(taviron::kFilterMethodItems)));
+    EXPECT_EQ(methods.GetDouble(TAG_RangeMin, -1.0), 0.0);
+    EXPECT_EQ(methods.GetDouble(TAG_RangeMax, -1.0), static_cast<double>(taviron::kFilterMethodCount - 1));
+    EXPECT_EQ(static_cast<int>(taviron::FilterMethod::Random), taviron::kFilterMethodCount - 1);
+
+    const TagList& directions = InputOf(tool, "SampleDirection")->Tags();
+    EXPECT_EQ(directions.GetStrings(TAG_Item),
+              std::vector<std::string>(std::begin(taviron::kSampleDirectionItems),
+                                       std::end(taviron::kSampleDirectionItems)));
 }
 
 TEST_F(Links, EveryToolHasLinksOfItsOwn) {
