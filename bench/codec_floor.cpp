@@ -11,9 +11,9 @@
 // own channels, pixel type and compression, as a render writes its outputs
 // (the pixels converted to the file's type, compressed, synced and renamed
 // into place). THREADS defaults to one per core.
-#include "io/frame_file_writer.h"
+#include "io/writing/frame_file_writer.h"
 #include "io/frame_pattern.h"
-#include "io/frame_reader.h"
+#include "io/reading/frame_reader.h"
 
 #include <OpenImageIO/imageio.h>
 

@@ -3,7 +3,7 @@
 // rename and the folder after (as renders do), and without. Files go to
 // TAVIRON_SYNC_BENCH_DIR (default: the current folder), so that the disk
 // measured is the one renders write to; /tmp is often memory.
-#include "io/durable_rename.h"
+#include "io/writing/durable_rename.h"
 
 #include <benchmark/benchmark.h>
 

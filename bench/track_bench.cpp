@@ -6,9 +6,9 @@
 // default, as the command runs).
 //
 //   cmake --build build --target taviron_track_bench && build/bin/taviron_track_bench
-#include "io/decoded_frame.h"
+#include "io/reading/decoded_frame.h"
 #include "io/frame_pattern.h"
-#include "io/frame_reader.h"
+#include "io/reading/frame_reader.h"
 #include "tracking/drift_tracker.h"
 #include "tracking/tracking_luma.h"
 

@@ -8,7 +8,7 @@
 #include "commands/track_command.h"
 #include "errors.h"
 #include "hosting/plugin_session.h"
-#include "io/interrupt_cleanup.h"
+#include "io/writing/interrupt_cleanup.h"
 #include "printable_line.h"
 
 #include <CLI/CLI.hpp>

@@ -2,7 +2,7 @@
 
 #include "commands/demo_clip.h"
 #include "errors.h"
-#include "io/frame_file_writer.h"
+#include "io/writing/frame_file_writer.h"
 #include "hosting/filtered_frame.h"
 #include "hosting/plugin_session.h"
 #include "hosting/sources.h"

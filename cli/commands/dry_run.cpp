@@ -1,6 +1,6 @@
 #include "commands/dry_run.h"
 
-#include "io/complete_output.h"
+#include "io/writing/complete_output.h"
 #include "commands/frames_read.h"
 #include "frame_ranges.h"
 #include "printable_line.h"

@@ -1,9 +1,9 @@
 #include "commands/info_command.h"
 
 #include "errors.h"
-#include "io/frame_file_writer.h"
+#include "io/writing/frame_file_writer.h"
 #include "number_text.h"
-#include "io/picture.h"
+#include "io/reading/picture.h"
 #include "hosting/plugin_session.h"
 #include "hosting/tool_controls.h"
 

@@ -1,8 +1,8 @@
 #include "commands/output_checks.h"
 
 #include "errors.h"
-#include "io/stored_type.h"
-#include "io/temporary_name.h"
+#include "io/writing/stored_type.h"
+#include "io/writing/temporary_name.h"
 
 #include <unistd.h>
 

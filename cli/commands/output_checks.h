@@ -3,7 +3,7 @@
 #pragma once
 
 #include "io/frame_pattern.h"
-#include "io/output_encoding.h"
+#include "io/writing/output_encoding.h"
 
 #include <OpenImageIO/typedesc.h>
 

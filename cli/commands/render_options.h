@@ -3,7 +3,7 @@
 // starting value.
 #pragma once
 
-#include "io/output_encoding.h"
+#include "io/writing/output_encoding.h"
 #include "commands/progress.h"
 #include "hosting/track_file.h"
 

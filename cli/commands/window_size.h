@@ -6,8 +6,8 @@
 #pragma once
 
 #include "commands/frames_read.h"
-#include "io/decoded_frame.h"
-#include "io/frame_cache.h"
+#include "io/reading/decoded_frame.h"
+#include "io/caching/frame_cache.h"
 
 #include <functional>
 #include <string>

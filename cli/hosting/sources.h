@@ -2,7 +2,7 @@
 // frames held in memory, and the points of a track file.
 #pragma once
 
-#include "io/frame_cache.h"
+#include "io/caching/frame_cache.h"
 #include "hosting/track_file.h"
 
 #include <hostsdk/host_ref.h>

@@ -1,7 +1,7 @@
 #include "hosting/track_file.h"
 
 #include "errors.h"
-#include "io/file_access.h"
+#include "io/reading/file_access.h"
 #include "number_text.h"
 
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "io/frame_cache.h"
+#include "io/caching/frame_cache.h"
 
 #include <algorithm>
 

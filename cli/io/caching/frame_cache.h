@@ -9,7 +9,7 @@
 #pragma once
 
 #include "io/core_share.h"
-#include "io/decoded_frame.h"
+#include "io/reading/decoded_frame.h"
 
 #include <climits>
 #include <condition_variable>

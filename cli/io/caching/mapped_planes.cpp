@@ -1,4 +1,4 @@
-#include "io/mapped_planes.h"
+#include "io/caching/mapped_planes.h"
 
 #include "errors.h"
 

@@ -1,7 +1,7 @@
-#include "io/scratch_folder.h"
+#include "io/caching/scratch_folder.h"
 
 #include "errors.h"
-#include "io/mapped_planes.h"
+#include "io/caching/mapped_planes.h"
 
 #include <fcntl.h>
 #include <sys/statvfs.h>

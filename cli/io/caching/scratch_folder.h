@@ -7,7 +7,7 @@
 // it when its last mapping goes.
 #pragma once
 
-#include "io/decoded_frame.h"
+#include "io/reading/decoded_frame.h"
 
 #include <atomic>
 #include <memory>

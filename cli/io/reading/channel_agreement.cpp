@@ -1,4 +1,4 @@
-#include "io/channel_agreement.h"
+#include "io/reading/channel_agreement.h"
 
 #include "errors.h"
 

@@ -4,7 +4,7 @@
 // the window put there.
 #pragma once
 
-#include "io/decoded_frame.h"
+#include "io/reading/decoded_frame.h"
 
 #include <mutex>
 #include <string>

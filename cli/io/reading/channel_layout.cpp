@@ -1,4 +1,4 @@
-#include "io/channel_layout.h"
+#include "io/reading/channel_layout.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,7 +2,7 @@
 // needed to write a result in the file's own shape.
 #pragma once
 
-#include "io/channel_layout.h"
+#include "io/reading/channel_layout.h"
 
 #include <hostsdk/host_ref.h>
 #include <hostsdk/image.h>

@@ -1,4 +1,4 @@
-#include "io/file_access.h"
+#include "io/reading/file_access.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
-#include "io/frame_reader.h"
+#include "io/reading/frame_reader.h"
 
 #include "errors.h"
-#include "io/file_access.h"
-#include "io/image_parts.h"
-#include "io/row_bands.h"
+#include "io/reading/file_access.h"
+#include "io/reading/image_parts.h"
+#include "io/reading/row_bands.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 // them: no premultiplication, colour conversion or clamping.
 #pragma once
 
-#include "io/decoded_frame.h"
+#include "io/reading/decoded_frame.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
-#include "io/image_parts.h"
+#include "io/reading/image_parts.h"
 
 #include "errors.h"
-#include "io/file_access.h"
+#include "io/reading/file_access.h"
 
 #include <algorithm>
 #include <cctype>

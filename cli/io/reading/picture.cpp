@@ -1,4 +1,4 @@
-#include "io/picture.h"
+#include "io/reading/picture.h"
 
 #include "errors.h"
 

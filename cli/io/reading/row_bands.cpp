@@ -1,4 +1,4 @@
-#include "io/row_bands.h"
+#include "io/reading/row_bands.h"
 
 #include <algorithm>
 

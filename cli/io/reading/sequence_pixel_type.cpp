@@ -1,7 +1,7 @@
-#include "io/sequence_pixel_type.h"
+#include "io/reading/sequence_pixel_type.h"
 
-#include "io/file_access.h"
-#include "io/image_parts.h"
+#include "io/reading/file_access.h"
+#include "io/reading/image_parts.h"
 
 #include <OpenImageIO/imageio.h>
 

@@ -1,4 +1,4 @@
-#include "io/sequence_reader.h"
+#include "io/reading/sequence_reader.h"
 
 #include <filesystem>
 

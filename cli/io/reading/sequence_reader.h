@@ -2,9 +2,9 @@
 // every frame and is read once.
 #pragma once
 
-#include "io/channel_agreement.h"
+#include "io/reading/channel_agreement.h"
 #include "io/frame_pattern.h"
-#include "io/frame_reader.h"
+#include "io/reading/frame_reader.h"
 
 #include <atomic>
 #include <memory>

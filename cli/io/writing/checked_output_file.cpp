@@ -1,4 +1,4 @@
-#include "io/checked_output_file.h"
+#include "io/writing/checked_output_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

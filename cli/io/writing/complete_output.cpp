@@ -1,6 +1,6 @@
-#include "io/complete_output.h"
+#include "io/writing/complete_output.h"
 
-#include "io/row_bands.h"
+#include "io/reading/row_bands.h"
 
 #include <OpenImageIO/imageio.h>
 

@@ -1,4 +1,4 @@
-#include "io/durable_rename.h"
+#include "io/writing/durable_rename.h"
 
 #include <fcntl.h>
 #include <unistd.h>

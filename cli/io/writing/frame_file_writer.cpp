@@ -1,12 +1,12 @@
-#include "io/frame_file_writer.h"
+#include "io/writing/frame_file_writer.h"
 
-#include "io/checked_output_file.h"
-#include "io/durable_rename.h"
-#include "io/image_parts.h"
+#include "io/writing/checked_output_file.h"
+#include "io/writing/durable_rename.h"
+#include "io/reading/image_parts.h"
 #include "errors.h"
-#include "io/interrupt_cleanup.h"
-#include "io/stored_type.h"
-#include "io/temporary_name.h"
+#include "io/writing/interrupt_cleanup.h"
+#include "io/writing/stored_type.h"
+#include "io/writing/temporary_name.h"
 
 #include <unistd.h>
 

@@ -5,8 +5,8 @@
 // complete, so no half-written file ever carries the output's name.
 #pragma once
 
-#include "io/decoded_frame.h"
-#include "io/output_encoding.h"
+#include "io/reading/decoded_frame.h"
+#include "io/writing/output_encoding.h"
 
 #include <memory>
 #include <string>

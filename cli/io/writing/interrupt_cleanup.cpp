@@ -1,4 +1,4 @@
-#include "io/interrupt_cleanup.h"
+#include "io/writing/interrupt_cleanup.h"
 
 #include <pthread.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "io/output_encoding.h"
+#include "io/writing/output_encoding.h"
 
 #include "errors.h"
 

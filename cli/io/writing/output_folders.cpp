@@ -1,7 +1,7 @@
-#include "io/output_folders.h"
+#include "io/writing/output_folders.h"
 
 #include "errors.h"
-#include "io/interrupt_cleanup.h"
+#include "io/writing/interrupt_cleanup.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

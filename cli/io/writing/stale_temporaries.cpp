@@ -1,6 +1,6 @@
-#include "io/stale_temporaries.h"
+#include "io/writing/stale_temporaries.h"
 
-#include "io/temporary_name.h"
+#include "io/writing/temporary_name.h"
 
 #include <signal.h>
 #include <unistd.h>

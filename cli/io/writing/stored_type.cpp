@@ -1,4 +1,4 @@
-#include "io/stored_type.h"
+#include "io/writing/stored_type.h"
 
 #include <OpenImageIO/filesystem.h>
 

@@ -1,10 +1,10 @@
-#include "io/text_file_writer.h"
+#include "io/writing/text_file_writer.h"
 
 #include "errors.h"
-#include "io/checked_output_file.h"
-#include "io/durable_rename.h"
-#include "io/interrupt_cleanup.h"
-#include "io/temporary_name.h"
+#include "io/writing/checked_output_file.h"
+#include "io/writing/durable_rename.h"
+#include "io/writing/interrupt_cleanup.h"
+#include "io/writing/temporary_name.h"
 
 #include <unistd.h>
 

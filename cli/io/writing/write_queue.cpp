@@ -1,4 +1,4 @@
-#include "io/write_queue.h"
+#include "io/writing/write_queue.h"
 
 namespace taviron::cli {
 

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "io/core_share.h"
-#include "io/frame_file_writer.h"
+#include "io/writing/frame_file_writer.h"
 
 #include <condition_variable>
 #include <deque>

@@ -3,7 +3,7 @@
 // calls racing the cache's own decoding threads (run under the thread
 // sanitizer too).
 #include "errors.h"
-#include "io/frame_cache.h"
+#include "io/caching/frame_cache.h"
 
 #include <hostsdk/image.h>
 

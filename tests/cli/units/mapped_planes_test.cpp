@@ -1,7 +1,7 @@
 // Frames kept in the scratch folder are read through a mapping; rows read
 // count as the program's memory until they are let go, so a frame read from
 // top to bottom must not stay mapped in whole.
-#include "io/mapped_planes.h"
+#include "io/caching/mapped_planes.h"
 
 #include <gtest/gtest.h>
 

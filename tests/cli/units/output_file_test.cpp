@@ -1,8 +1,8 @@
 // Output files that reach the disk whole or are reported: the failures only a
 // close reports (network file systems, quotas), and the sync of a frame's data
 // before it takes its final name and of the folder after.
-#include "io/checked_output_file.h"
-#include "io/durable_rename.h"
+#include "io/writing/checked_output_file.h"
+#include "io/writing/durable_rename.h"
 #include "system_call_faults.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Output folders: checked before a render starts, made for the first frame
 // written into them, and removed again when nothing was written there.
 #include "errors.h"
-#include "io/output_folders.h"
+#include "io/writing/output_folders.h"
 
 #include <gtest/gtest.h>
 

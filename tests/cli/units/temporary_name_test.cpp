@@ -1,4 +1,4 @@
-#include "io/temporary_name.h"
+#include "io/writing/temporary_name.h"
 
 #include <gtest/gtest.h>
 

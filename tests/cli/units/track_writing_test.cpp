@@ -3,7 +3,7 @@
 // file that appears only whole.
 #include "errors.h"
 #include "hosting/track_file.h"
-#include "io/text_file_writer.h"
+#include "io/writing/text_file_writer.h"
 #include "tracking/feature_track.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // that stops the queue while other frames wait in it or are being written
 // (run under the thread sanitizer too).
 #include "errors.h"
-#include "io/write_queue.h"
+#include "io/writing/write_queue.h"
 
 #include <hostsdk/host_ref.h>
 #include <hostsdk/image.h>
