@@ -10,10 +10,10 @@
 #include "frame_pool.h"
 #include "median_select_bench.h"
 
-#include "filter/kernel_path.h"
 #include "support/plugin_module.h"
 
 #include <contract/tool_ids.h>
+#include <filter/kernel_path.h>
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 #include "median_select_bench.h"
 
-#include "filter/kernel_path.h"
-#include "filter/tile_job.h"
+#include <filter/kernel_path.h>
+#include <filter/tile_job.h>
 
 #include <random>
 #include <vector>

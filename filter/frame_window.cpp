@@ -1,4 +1,4 @@
-#include "filter/frame_window.h"
+#include <filter/frame_window.h>
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "filter/kernel_path.h"
+#include <filter/kernel_path.h>
 
 #include <atomic>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "filter/pixel_filter.h"
+#include <filter/pixel_filter.h>
 
 #include <cmath>
 #include <limits>

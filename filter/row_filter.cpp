@@ -1,11 +1,12 @@
-#include "filter/row_filter.h"
+#include <filter/row_filter.h>
 
-#include "filter/kernel_path.h"
-#include "filter/row_sampling.h"
-#include "filter/row_scratch.h"
-#include "filter/sample_position.h"
-#include "filter/tile_job.h"
-#include "filter/uniform_channels.h"
+#include "row_sampling.h"
+#include "row_scratch.h"
+#include "sample_position.h"
+#include "uniform_channels.h"
+
+#include <filter/kernel_path.h>
+#include <filter/tile_job.h>
 
 #include <algorithm>
 #include <cstdint>

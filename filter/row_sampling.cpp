@@ -1,6 +1,6 @@
-#include "filter/row_sampling.h"
+#include "row_sampling.h"
 
-#include "filter/sample_position.h"
+#include "sample_position.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,7 +5,7 @@
 // otherwise converted to float by the host and gathered.
 #pragma once
 
-#include "filter/pixel_filter.h"
+#include <filter/pixel_filter.h>
 
 #include <hostsdk/image.h>
 

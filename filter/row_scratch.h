@@ -4,8 +4,8 @@
 // it holds is not kept from one row to the next.
 #pragma once
 
-#include "filter/row_sampling.h"
-#include "filter/uniform_channels.h"
+#include "row_sampling.h"
+#include "uniform_channels.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "filter/sample_position.h"
+#include "sample_position.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "filter/scratch_pool.h"
+#include <filter/scratch_pool.h>
 
-#include "filter/row_scratch.h"
+#include "row_scratch.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
-#include "filter/uniform_channels.h"
+#include "uniform_channels.h"
 
-#include "filter/row_scratch.h"
+#include "row_scratch.h"
 
 #include <algorithm>
 #include <cstring>

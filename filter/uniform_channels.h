@@ -6,9 +6,9 @@
 // gives; the rows then gather no samples of the channel.
 #pragma once
 
-#include "filter/kernel_path.h"
-#include "filter/pixel_filter.h"
-#include "filter/tile_job.h"
+#include <filter/kernel_path.h>
+#include <filter/pixel_filter.h>
+#include <filter/tile_job.h>
 
 #include <hostsdk/image.h>
 

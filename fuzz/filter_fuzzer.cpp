@@ -6,9 +6,10 @@
 // pixel types, pixels with NaN, infinities, signed zeros and denormals.
 #include "scene_decoder.h"
 
-#include "filter/frame_window.h"
-#include "filter/kernel_path.h"
 #include "support/filter_scene.h"
+
+#include <filter/frame_window.h>
+#include <filter/kernel_path.h>
 
 #include <cstdint>
 #include <cstring>

@@ -1,8 +1,7 @@
 #include "scene_decoder.h"
 
-#include "filter/frame_window.h"
-
 #include <contract/control_values.h>
+#include <filter/frame_window.h>
 
 #include <algorithm>
 #include <cmath>

@@ -6,9 +6,9 @@
 // from the input, so that short inputs still make varied images.
 #pragma once
 
-#include "filter/pixel_filter.h"
 #include "support/filter_scene.h"
 
+#include <filter/pixel_filter.h>
 #include <hostsdk/host_ref.h>
 #include <hostsdk/image.h>
 #include <hostsdk/parameter.h>

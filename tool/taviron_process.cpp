@@ -1,11 +1,10 @@
 // Request processing: gathering the frame window and the rows of the output.
 #include "taviron.h"
 
-#include "filter/frame_window.h"
-#include "filter/row_filter.h"
-
 #include <contract/control_values.h>
 #include <contract/request_window.h>
+#include <filter/frame_window.h>
+#include <filter/row_filter.h>
 #include <hostsdk/host_ref.h>
 
 using taviron::HostRef;

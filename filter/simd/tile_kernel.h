@@ -8,9 +8,10 @@
 // units, so everything has internal linkage (see vector_ops.h).
 #pragma once
 
-#include "filter/simd/selection_network.h"
-#include "filter/simd/vector_ops.h"
-#include "filter/tile_job.h"
+#include "selection_network.h"
+#include "vector_ops.h"
+
+#include <filter/tile_job.h>
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // The tile kernel for AVX2; this file alone is compiled with its instruction set.
-#include "filter/simd/tile_kernel.h"
+#include "tile_kernel.h"
 
 namespace taviron {
 

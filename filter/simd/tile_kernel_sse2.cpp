@@ -1,5 +1,5 @@
 // The tile kernel for SSE2, the baseline that every x86-64 CPU has.
-#include "filter/simd/tile_kernel.h"
+#include "tile_kernel.h"
 
 namespace taviron {
 

@@ -1,6 +1,6 @@
 // Choosing the kernel path: every path the CPU has can be forced, one it
 // lacks cannot, and the baseline is always there.
-#include "filter/kernel_path.h"
+#include <filter/kernel_path.h>
 
 #include <gtest/gtest.h>
 

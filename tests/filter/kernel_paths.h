@@ -2,7 +2,7 @@
 // CPU lacks is skipped; the path active before the test is restored after it.
 #pragma once
 
-#include "filter/kernel_path.h"
+#include <filter/kernel_path.h>
 
 #include <gtest/gtest.h>
 

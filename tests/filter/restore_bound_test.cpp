@@ -1,7 +1,7 @@
 // The threshold as a float bound: the vector kernels compare float
 // differences with it, and must restore exactly where the rule's double
 // comparison threshold > double(d) does.
-#include "filter/pixel_filter.h"
+#include <filter/pixel_filter.h>
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "support/reference_filter.h"
 #include "support/test_images.h"
 
-#include "filter/row_filter.h"
+#include <filter/row_filter.h>
 
 #include <cstdint>
 #include <vector>

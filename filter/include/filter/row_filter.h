@@ -5,8 +5,8 @@
 // the benchmarks all filter through FilterRow.
 #pragma once
 
-#include "filter/pixel_filter.h"
-#include "filter/scratch_pool.h"
+#include <filter/pixel_filter.h>
+#include <filter/scratch_pool.h>
 
 #include <hostsdk/image.h>
 #include <hostsdk/parameter.h>

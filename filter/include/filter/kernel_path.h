@@ -4,7 +4,7 @@
 // another that it has.
 #pragma once
 
-#include "filter/tile_job.h"
+#include <filter/tile_job.h>
 
 namespace taviron {
 
