@@ -1,9 +1,7 @@
 # Cross-building for 64-bit Windows with Debian's mingw-w64 and running the
 # results under Wine:
 #
-#   cmake -S . -B build-windows -G Ninja \
-#         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-#         -DTAVIRON_BUILD_CLI=OFF -DTAVIRON_BUILD_BENCH=OFF
+#   cmake --preset windows     (CMakePresets.json)
 #
 # The -posix compilers are the ones with std::thread and std::mutex (the plain
 # win32-threads ones have neither).

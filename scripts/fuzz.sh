@@ -15,15 +15,8 @@ seconds=${1:-60}
 jobs=${TAVIRON_JOBS:-$(nproc)}
 fuzzers=(filter track_file control_setting frame_range)
 
-# The filter's selection networks unfold into fold expressions deeper than
-# clang's default limit of 256, hence -fbracket-depth.
-cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" \
-  -DCMAKE_CXX_FLAGS=-fbracket-depth=1024 \
-  -DTAVIRON_SANITIZE=address,undefined,fuzzer-no-link -DTAVIRON_BUILD_FUZZERS=ON \
-  -DTAVIRON_BUILD_TESTS=OFF -DTAVIRON_BUILD_BENCH=OFF
+# The configuration is CMakePresets.json's "fuzz".
+cmake -S "$root" --preset fuzz -B "$build"
 cmake --build "$build" -j "$jobs" --target "${fuzzers[@]/%/_fuzzer}"
 
 export ASAN_OPTIONS=halt_on_error=1:print_stacktrace=1:detect_leaks=1

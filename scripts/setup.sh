@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-packages.sh
-cmake -S . -B build -G Ninja
+cmake --preset native
 cmake --build build
 # The demo refuses to overwrite: clear what an earlier setup's demo wrote.
 rm -f taviron-demo/input.000[1-9].png taviron-demo/output.000[1-9].png taviron-demo/comparison.png

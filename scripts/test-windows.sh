@@ -8,9 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TAVIRON_WINDOWS_BUILD_DIR:-$root/build-windows}
 jobs=${TAVIRON_JOBS:-2}
 
-cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-  -DTAVIRON_BUILD_CLI=OFF -DTAVIRON_BUILD_BENCH=OFF
+# The configuration is CMakePresets.json's "windows".
+cmake -S "$root" --preset windows -B "$build"
 cmake --build "$build" -j "$jobs"
 
 # A prefix of its own, quiet, headless, and without the offers to install

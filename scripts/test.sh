@@ -7,8 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
+# The configurations are CMakePresets.json's: native, asan, tsan (and fuzz
+# and windows, in the scripts of those stages).
 echo "== native tests"
-cmake -S . -B build -G Ninja
+cmake --preset native
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
@@ -16,16 +18,6 @@ echo "== slurm: the farm example as a job array on a one-node cluster"
 # Bounded: the stage stops its daemons when told to end.
 timeout --kill-after=30 270 scripts/test-slurm.sh build/bin/taviron
 
-# Sanitized builds: optimised enough to run the suite quickly, not so much
-# that stacks lose their frames. GCC's uninitialised-use analysis gives false
-# alarms inside the standard library's <regex> once instrumented.
-sanitized_build=(
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g"
-  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g"
-  -DCMAKE_CXX_FLAGS=-Wno-maybe-uninitialized
-  -DTAVIRON_BUILD_BENCH=OFF
-)
 # Any report stops the program with a status no test expects of the
 # command line (which itself exits 1 to 3).
 export ASAN_OPTIONS=halt_on_error=1:print_stacktrace=1:detect_leaks=1:exitcode=86
@@ -33,7 +25,7 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:exitcode=86
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:exitcode=86
 
 echo "== address and undefined-behaviour sanitizers: every test"
-cmake -S . -B build-asan -G Ninja -DTAVIRON_SANITIZE=address,undefined "${sanitized_build[@]}"
+cmake --preset asan
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs" -E 'FaultTest\.TruncatedFrame'
 # OpenImageIO leaks an error string when libpng long-jumps out of a truncated
@@ -44,7 +36,7 @@ LSAN_OPTIONS=suppressions=$PWD/scripts/leaks-of-the-image-library.supp:fast_unwi
   ctest --test-dir build-asan --output-on-failure --no-tests=error -R 'FaultTest\.TruncatedFrame'
 
 echo "== thread sanitizer: host library, filter, the tool's requests, the window agreement, and the command line's frame cache and write queue"
-cmake -S . -B build-tsan -G Ninja -DTAVIRON_SANITIZE=thread "${sanitized_build[@]}"
+cmake --preset tsan
 cmake --build build-tsan -j "$jobs" --target hostsdk_tests taviron_filter_tests taviron_process_tests \
   taviron_cli_thread_tests taviron_contract_tests taviron_window_agreement_tests
 ctest --test-dir build-tsan --output-on-failure -j "$jobs" --no-tests=error -L '^(host|filter|tool|contract|cli-threads)$'
