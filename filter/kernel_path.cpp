@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -65,7 +66,9 @@ const char* KernelPathName(KernelPath path) {
 
 void ForceKernelPath(KernelPath path) {
     if (!KernelPathAvailable(path)) {
-        throw std::invalid_argument(std::string("this CPU has no ") + KernelPathName(path));
+        std::ostringstream message;
+        message << "this CPU has no " << KernelPathName(path);
+        throw std::invalid_argument(message.str());
     }
     forcedPath.store(static_cast<int>(path), std::memory_order_relaxed);
 }

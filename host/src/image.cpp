@@ -1,6 +1,7 @@
 #include <hostsdk/image.h>
 #include <hostsdk/ids.h>
 
+#include "format_text.h"
 #include "image_memory.h"
 #include "sample_widening.h"
 
@@ -77,22 +78,19 @@ size_t CountPixelBytes(int32_t width, int32_t height, int planes, PixelType type
 
 void CheckPosition(int32_t x, int32_t y, int32_t width, int32_t height) {
     if (x < 0 || y < 0 || x >= width || y >= height) {
-        throw std::out_of_range("pixel (" + std::to_string(x) + ", " + std::to_string(y) +
-                                ") outside the image of " + std::to_string(width) + " x " +
-                                std::to_string(height));
+        throw std::out_of_range(FormatText("pixel ({}, {}) outside the image of {} x {}", x, y, width, height));
     }
 }
 
 void CheckChannelRow(int channel, int32_t y, int32_t height) {
     if (channel < 0 || channel >= CHANNEL_COUNT || y < 0 || y >= height) {
-        throw std::out_of_range("channel " + std::to_string(channel) + ", row " + std::to_string(y) +
-                                " outside the image");
+        throw std::out_of_range(FormatText("channel {}, row {} outside the image", channel, y));
     }
 }
 
 void CheckChannel(int channel) {
     if (channel < 0 || channel >= CHANNEL_COUNT) {
-        throw std::out_of_range("channel " + std::to_string(channel) + " outside the image");
+        throw std::out_of_range(FormatText("channel {} outside the image", channel));
     }
 }
 
@@ -125,8 +123,7 @@ ExternalPixels::~ExternalPixels() = default;
 Image::Image(int32_t width, int32_t height, PixelType type, bool withDepth)
     : width_(width), height_(height), type_(type), planeCount_(withDepth ? CHANNEL_COUNT : CHAN_ALPHA + 1) {
     if (width < 0 || height < 0) {
-        throw std::invalid_argument("image size " + std::to_string(width) + " x " + std::to_string(height) +
-                                    " is negative");
+        throw std::invalid_argument(FormatText("image size {} x {} is negative", width, height));
     }
     const size_t bytes = CountPixelBytes(width, height, planeCount_, type);
     rowBytes_ = static_cast<size_t>(width) * BytesPerSample(type);
@@ -146,8 +143,7 @@ Image::Image(int32_t width, int32_t height, PixelType type, bool withDepth, std:
       planeCount_(withDepth ? CHANNEL_COUNT : CHAN_ALPHA + 1),
       external_(std::move(pixels)) {
     if (width < 0 || height < 0) {
-        throw std::invalid_argument("image size " + std::to_string(width) + " x " + std::to_string(height) +
-                                    " is negative");
+        throw std::invalid_argument(FormatText("image size {} x {} is negative", width, height));
     }
     CountPixelBytes(width, height, planeCount_, type);
     rowBytes_ = static_cast<size_t>(width) * BytesPerSample(type);
@@ -352,8 +348,7 @@ void Image::ShareUniformPlanes(const Image& same) {
 void Image::ReadRow(int channel, int32_t y, int32_t x, int32_t count, float* out) const {
     CheckChannelRow(channel, y, height_);
     if (x < 0 || count < 0 || static_cast<int64_t>(x) + count > width_) {
-        throw std::out_of_range("columns " + std::to_string(x) + " + " + std::to_string(count) +
-                                " outside the image's width " + std::to_string(width_));
+        throw std::out_of_range(FormatText("columns {} + {} outside the image's width {}", x, count, width_));
     }
     if (channel >= planeCount_) {
         std::fill_n(out, count, 0.0f);

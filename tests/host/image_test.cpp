@@ -163,6 +163,31 @@ TEST(Image, AccessOutsideTheImageIsRefused) {
     EXPECT_THROW(Image(-1, 2), std::invalid_argument);
 }
 
+template <typename Error, typename Call>
+std::string MessageOf(Call call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
+TEST(Image, RefusalsNameThePlaceAndTheImagesBounds) {
+    Image image(4, 3);
+    FltPixel pixel;
+    float row[8];
+    EXPECT_EQ(MessageOf<std::out_of_range>([&] { image.GetPixel(4, -2, pixel); }),
+              "pixel (4, -2) outside the image of 4 x 3");
+    EXPECT_EQ(MessageOf<std::out_of_range>([&] { image.ReadRow(CHANNEL_COUNT, 1, 0, 1, row); }),
+              "channel 5, row 1 outside the image");
+    EXPECT_EQ(MessageOf<std::out_of_range>([&] { image.UniformPlane(-1, nullptr); }),
+              "channel -1 outside the image");
+    EXPECT_EQ(MessageOf<std::out_of_range>([&] { image.ReadRow(CHAN_RED, 0, 1, 4, row); }),
+              "columns 1 + 4 outside the image's width 4");
+    EXPECT_EQ(MessageOf<std::invalid_argument>([] { Image(-1, 2); }), "image size -1 x 2 is negative");
+}
+
 TEST(Image, MemoryBudgetRefusesImagesBeyondIt) {
     const size_t inUse = ImageMemoryInUse();
     const size_t frameBytes = 8 * 8 * 5 * sizeof(float);

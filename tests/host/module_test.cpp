@@ -42,6 +42,7 @@ TEST(Module, LoadFailureNamesThePath) {
     const std::string missing = BesideThisProgram("no_such_module.so");
     const std::string error = LoadError(missing);
     EXPECT_NE(error.find(missing), std::string::npos) << error;
+    EXPECT_EQ(error.rfind("cannot load module \"" + missing + "\": ", 0), 0u) << error;
     EXPECT_GT(error.size(), missing.size() + 20) << "the system's reason is missing: " << error;
 }
 

@@ -1,5 +1,7 @@
 #include <hostsdk/module.h>
 
+#include "format_text.h"
+
 #include <dlfcn.h>
 #include <limits.h>
 #include <link.h>
@@ -10,7 +12,7 @@ std::unique_ptr<Module> Module::Load(const std::string& path) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* reason = dlerror();
-        throw ModuleError("cannot load module \"" + path + "\": " + (reason ? reason : "unknown reason"));
+        throw ModuleError(FormatText("cannot load module \"{}\": {}", path, reason ? reason : "unknown reason"));
     }
     return std::unique_ptr<Module>(new Module(path, handle));
 }

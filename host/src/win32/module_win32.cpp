@@ -1,5 +1,7 @@
 #include <hostsdk/module.h>
 
+#include "format_text.h"
+
 #include <windows.h>
 
 namespace {
@@ -31,7 +33,7 @@ std::string SystemMessage(DWORD error) {
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
         error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     if (size == 0 || buffer == nullptr) {
-        return "error " + std::to_string(error);
+        return FormatText("error {}", error);
     }
     std::string message = Utf8FromWide(buffer, size);
     LocalFree(buffer);
@@ -47,7 +49,7 @@ std::unique_ptr<Module> Module::Load(const std::string& path) {
     HMODULE handle = LoadLibraryW(WideFromUtf8(path).c_str());
     if (handle == nullptr) {
         const DWORD error = GetLastError();
-        throw ModuleError("cannot load module \"" + path + "\": " + SystemMessage(error));
+        throw ModuleError(FormatText("cannot load module \"{}\": {}", path, SystemMessage(error)));
     }
     return std::unique_ptr<Module>(new Module(path, reinterpret_cast<void*>(handle)));
 }
