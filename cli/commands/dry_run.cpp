@@ -27,7 +27,7 @@ void PrintFrames(const char* what, const std::string& pattern, const std::set<in
 
 }  // namespace
 
-ExitStatus PrintDryRun(const DryRunPlan& plan) {
+ExitStatus PrintDryRun(const RenderPlan& plan, bool skipExisting) {
     std::set<int> written;
     std::set<int> read;
     std::set<int> noInput;
@@ -37,7 +37,7 @@ ExitStatus PrintDryRun(const DryRunPlan& plan) {
     std::set<int> untracked;
     std::set<int> missingPoints;
     for (int frame : plan.frames) {
-        const bool outputThere = plan.skipExisting && Exists(plan.output.PathOf(frame));
+        const bool outputThere = skipExisting && Exists(plan.output.PathOf(frame));
         if (outputThere && CompleteOutputExists(plan.output.PathOf(frame))) {
             done.insert(frame);
             continue;

@@ -1,9 +1,16 @@
 #include "commands/render_plan.h"
 
 #include "commands/frames_read.h"
+#include "commands/output_checks.h"
 #include "errors.h"
+#include "hosting/sources.h"
+#include "hosting/tool_controls.h"
+#include "hosting/track_file.h"
 #include "io/file_identity.h"
+#include "io/reading/image_parts.h"
 #include "number_text.h"
+
+#include <contract/tool_ids.h>
 
 #include <unistd.h>
 
@@ -97,6 +104,62 @@ void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>&
         if (readFiles.count(IdentityOf(path)))
             throw UsageError("the output " + path + " is a file the render reads; choose another output name");
     }
+}
+
+namespace {
+
+CliError NoFramesFound(const FramePattern& input) {
+    std::string message = "no frames of " + input.Text() + " found on disk";
+    const FramePattern::OtherPadding other = input.FileWithOtherPadding();
+    if (!other.path.empty())
+        message += "; " + other.path + " is there, its number padded to " + std::to_string(other.digits) +
+                   " digits: mark the frame number with " + std::string(other.digits, '#') + " or %0" +
+                   std::to_string(other.digits) + "d";
+    return InputError(message);
+}
+
+// The frames of --range, or else every input frame on disk.
+std::vector<int> FramesToRender(const FramePattern& input, const FramePattern& output, const std::string& range) {
+    std::vector<int> frames = range.empty() ? input.FramesOnDisk() : ParseRange(range);
+    if (frames.empty()) throw NoFramesFound(input);
+    if (!output.IsSequence() && frames.size() > 1)
+        throw UsageError("the output " + output.Text() + " names one file for " + std::to_string(frames.size()) +
+                         " frames; mark the frame number with # or %04d");
+    return frames;
+}
+
+std::optional<FramePattern> MaskPatternOf(const std::string& mask) {
+    if (mask.empty()) return std::nullopt;
+    return FramePattern(mask);
+}
+
+}  // namespace
+
+RenderPlan::RenderPlan(const RenderOptions& options)
+    : input(options.input),
+      output(options.output),
+      mask(MaskPatternOf(options.mask)),
+      requestedType(ParseDepth(options.depth)),
+      budget(CacheBudgetBytes(options.cacheMegabytes)) {}
+
+void RenderPlan::Settle(PluginSession& session, const RenderOptions& options) {
+    // Every option is checked before any file is looked at.
+    ApplyControls(session, options);
+    RequireWindow(session, options);
+    window = ReadOffsetsOf(session);
+    RequireSequenceInput(input, window);
+    frames = FramesToRender(input, output, options.range);
+    CheckOutput(output, frames, options.encoding, requestedType, options.depth);
+    RefuseUncarriedParts(input, output, frames);
+    RefuseOverwritingInputs(output, frames, input, window, mask, options.track);
+    if (options.track.empty()) return;
+    TrackData track = ReadTrackFile(options.track);
+    if (TrackPointsUsed(session)) {
+        trackGaps.emplace(options.track, track, input, window);
+        trackGaps->RequirePointsFor(frames);
+    }
+    session.InputWithID(taviron::link_id::kTrackData)
+        .Connect(std::make_shared<TrackSource>(ToolPoints(std::move(track), options.trackConvention)));
 }
 
 }  // namespace taviron::cli

@@ -1,9 +1,13 @@
 // What a render will do, worked out before any file is written: the frames to
 // render, the window each needs, the output's pixel type, the memory budget.
+// It is what --dry-run prints, what the overwrite check guards and what a
+// farm's chunk of the range amounts to.
 #pragma once
 
 #include "io/frame_pattern.h"
 #include "commands/render_options.h"
+#include "commands/track_gaps.h"
+#include "hosting/plugin_session.h"
 
 #include <contract/request_window.h>
 #include <hostsdk/operator.h>
@@ -14,6 +18,30 @@
 #include <vector>
 
 namespace taviron::cli {
+
+class RenderPlan {
+public:
+    // The sequences the options name and the numbers they give; checked
+    // before the plug-in is opened.
+    explicit RenderPlan(const RenderOptions& options);
+    // Track gaps refer to the plan's own input.
+    RenderPlan(const RenderPlan&) = delete;
+    RenderPlan& operator=(const RenderPlan&) = delete;
+
+    // Sets the tool's controls and connects the track; then works out the
+    // frames and the window, and refuses whatever would fail or overwrite
+    // before anything is written.
+    void Settle(PluginSession& session, const RenderOptions& options);
+
+    FramePattern input;
+    FramePattern output;
+    std::optional<FramePattern> mask;
+    OIIO::TypeDesc requestedType;  // UNKNOWN: the input's
+    size_t budget;                 // bytes of decoded frames held in memory
+    std::vector<int> frames;
+    taviron::WindowOffsets window{};     // the offsets each request reads
+    std::optional<TrackGaps> trackGaps;  // when the tool uses a track's points
+};
 
 // "A-B" or "A"; throws a usage error.
 std::vector<int> ParseRange(const std::string& text);

@@ -1,0 +1,16 @@
+// The last step of a render: each frame of the plan filtered by the tool as
+// the schedule has its window ready, queued for the writers, and the render
+// reported: every failure named once, the frames not written listed, a
+// summary of what was done.
+#pragma once
+
+#include "commands/render_options.h"
+#include "commands/render_plan.h"
+#include "hosting/plugin_session.h"
+
+namespace taviron::cli {
+
+// Returns the exit status; throws CliError for a fault that stops the render.
+int WriteRender(PluginSession& session, const RenderPlan& plan, const RenderOptions& options);
+
+}  // namespace taviron::cli
