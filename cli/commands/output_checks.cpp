@@ -4,6 +4,8 @@
 #include "io/writing/stored_type.h"
 #include "io/writing/temporary_name.h"
 
+#include <OpenImageIO/strutil.h>
+
 #include <unistd.h>
 
 #include <climits>
@@ -55,9 +57,10 @@ void CheckTemporaryNameLength(const std::string& path) {
     const std::string temporary = fs::path(TemporaryNameBeside(path, 999999999)).filename().string();
     const long limit = NameLimitOf(path);
     if (static_cast<long>(temporary.size()) > limit)
-        throw UsageError("the output name " + fs::path(path).filename().string() + " is too long: " +
-                         "it is written first as " + fs::path(TemporaryNameBeside(path, getpid())).filename().string() +
-                         ", longer than the " + std::to_string(limit) + " bytes a file name may have here");
+        throw UsageError(OIIO::Strutil::fmt::format("the output name {} is too long: it is written first as {}, longer than the {} "
+                                             "bytes a file name may have here",
+                                             fs::path(path).filename().string(),
+                                             fs::path(TemporaryNameBeside(path, getpid())).filename().string(), limit));
 }
 
 }  // namespace

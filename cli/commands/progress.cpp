@@ -2,6 +2,8 @@
 
 #include "printable_line.h"
 
+#include <OpenImageIO/strutil.h>
+
 #include <poll.h>
 #include <strings.h>
 #include <unistd.h>
@@ -49,8 +51,7 @@ void Progress::FrameDone(int frame) {
         char percent[16];
         std::snprintf(percent, sizeof percent, "%.1f", 100.0 * static_cast<double>(done_) / static_cast<double>(total_));
         Tell("openjd_progress", percent);
-        Tell("openjd_status",
-             "frame " + std::to_string(frame) + " (" + std::to_string(done_) + " of " + std::to_string(total_) + ")");
+        Tell("openjd_status", OIIO::Strutil::fmt::format("frame {} ({} of {})", frame, done_, total_));
     }
     if (!terminalLine_) return;
     const double seconds = Seconds();
@@ -75,10 +76,9 @@ void Progress::Close(size_t notWritten) {
     ClearLine();
     closed_ = true;
     if (format_ != ProgressFormat::OpenJD) return;
-    const std::string total = std::to_string(total_);
-    Tell("openjd_status", std::to_string(total_ - notWritten) + " of " + total + " frames written");
+    Tell("openjd_status", OIIO::Strutil::fmt::format("{} of {} frames written", total_ - notWritten, total_));
     if (notWritten > 0)
-        Tell("openjd_fail", std::to_string(notWritten) + " of " + total + " frames not written; the messages before name them");
+        Tell("openjd_fail", OIIO::Strutil::fmt::format("{} of {} frames not written; the messages before name them", notWritten, total_));
 }
 
 int ReportingFailure(ProgressFormat format, const std::function<int()>& command) {

@@ -10,6 +10,7 @@
 #include "io/reading/image_parts.h"
 #include "number_text.h"
 
+#include <OpenImageIO/strutil.h>
 #include <contract/tool_ids.h>
 
 #include <unistd.h>
@@ -34,8 +35,8 @@ std::vector<int> ParseRange(const std::string& text) {
         if (at == digits) throw usage();
         const std::string frame = text.substr(start, at - start);
         if (at - digits > 18 || std::llabs(std::stoll(frame)) > kLargestFrameNumber)
-            throw UsageError("--range " + text + ": frame " + frame + " is out of range; frame numbers go from -" +
-                             std::to_string(kLargestFrameNumber) + " to " + std::to_string(kLargestFrameNumber));
+            throw UsageError(OIIO::Strutil::fmt::format("--range {}: frame {} is out of range; frame numbers go from -{} to {}",
+                                                 text, frame, kLargestFrameNumber, kLargestFrameNumber));
         return std::stoi(frame);
     };
     size_t at = 0;
@@ -50,7 +51,7 @@ std::vector<int> ParseRange(const std::string& text) {
     // Far beyond any shot; a typo should not make the frame list take gigabytes.
     constexpr long long MaxFrames = 1000000;
     if (static_cast<long long>(last) - first + 1 > MaxFrames) {
-        throw UsageError("--range " + text + " spans more than " + std::to_string(MaxFrames) + " frames");
+        throw UsageError(OIIO::Strutil::fmt::format("--range {} spans more than {} frames", text, MaxFrames));
     }
     std::vector<int> frames;
     for (long long frame = first; frame <= last; ++frame) frames.push_back(static_cast<int>(frame));
@@ -109,12 +110,11 @@ void RefuseOverwritingInputs(const FramePattern& output, const std::vector<int>&
 namespace {
 
 CliError NoFramesFound(const FramePattern& input) {
-    std::string message = "no frames of " + input.Text() + " found on disk";
+    std::string message = OIIO::Strutil::fmt::format("no frames of {} found on disk", input.Text());
     const FramePattern::OtherPadding other = input.FileWithOtherPadding();
     if (!other.path.empty())
-        message += "; " + other.path + " is there, its number padded to " + std::to_string(other.digits) +
-                   " digits: mark the frame number with " + std::string(other.digits, '#') + " or %0" +
-                   std::to_string(other.digits) + "d";
+        message += OIIO::Strutil::fmt::format("; {} is there, its number padded to {} digits: mark the frame number with {} or %0{}d",
+                       other.path, other.digits, std::string(other.digits, '#'), other.digits);
     return InputError(message);
 }
 
@@ -123,8 +123,8 @@ std::vector<int> FramesToRender(const FramePattern& input, const FramePattern& o
     std::vector<int> frames = range.empty() ? input.FramesOnDisk() : ParseRange(range);
     if (frames.empty()) throw NoFramesFound(input);
     if (!output.IsSequence() && frames.size() > 1)
-        throw UsageError("the output " + output.Text() + " names one file for " + std::to_string(frames.size()) +
-                         " frames; mark the frame number with # or %04d");
+        throw UsageError(OIIO::Strutil::fmt::format("the output {} names one file for {} frames; mark the frame number with # or %04d",
+                                             output.Text(), frames.size()));
     return frames;
 }
 

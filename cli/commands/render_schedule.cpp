@@ -4,6 +4,7 @@
 #include "commands/window_size.h"
 #include "errors.h"
 
+#include <OpenImageIO/strutil.h>
 #include <contract/tool_ids.h>
 
 #include <algorithm>
@@ -39,22 +40,19 @@ void CheckRoomForTheWindow(size_t frameBytes, taviron::WindowOffsets window, siz
     const size_t needed = (held - inMemory) * frameBytes;
     const size_t free = scratch.FreeBytes();
     if (needed <= free) return;
-    throw OutputError("the window needs " + std::to_string(held) + " frames decoded at once (" +
-                      SizeText(static_cast<double>(held * frameBytes)) + ", with the next frame read ahead); the " +
-                      SizeText(static_cast<double>(budget)) + " of --cache-mb hold " + std::to_string(inMemory) +
-                      " of them, and the scratch folder " + scratch.Path() + " has " +
-                      SizeText(static_cast<double>(free)) + " free, less than the " +
-                      SizeText(static_cast<double>(needed)) + " the other " + std::to_string(held - inMemory) +
-                      " take; free some space there, choose another folder with --scratch, raise --cache-mb, "
-                      "or give fewer --frames");
+    throw OutputError(OIIO::Strutil::fmt::format(
+        "the window needs {} frames decoded at once ({}, with the next frame read ahead); the {} of --cache-mb "
+        "hold {} of them, and the scratch folder {} has {} free, less than the {} the other {} take; free some "
+        "space there, choose another folder with --scratch, raise --cache-mb, or give fewer --frames",
+        held, SizeText(static_cast<double>(held * frameBytes)), SizeText(static_cast<double>(budget)), inMemory,
+        scratch.Path(), SizeText(static_cast<double>(free)), SizeText(static_cast<double>(needed)), held - inMemory));
 }
 
 // The mask of a frame must cover the frame pixel for pixel.
 void RequireMaskOfFrameSize(const DecodedFrame& mask, const Image& picture, const std::string& maskPath) {
     if (mask.image->Width() == picture.Width() && mask.image->Height() == picture.Height()) return;
-    throw InputError("the mask " + maskPath + " is " + std::to_string(mask.image->Width()) + "x" +
-                     std::to_string(mask.image->Height()) + " but the frame is " + std::to_string(picture.Width()) +
-                     "x" + std::to_string(picture.Height()));
+    throw InputError(OIIO::Strutil::fmt::format("the mask {} is {}x{} but the frame is {}x{}", maskPath, mask.image->Width(),
+                                         mask.image->Height(), picture.Width(), picture.Height()));
 }
 
 }  // namespace

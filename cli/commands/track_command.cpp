@@ -15,6 +15,7 @@
 #include "tracking/feature_track.h"
 #include "tracking/tracking_luma.h"
 
+#include <OpenImageIO/strutil.h>
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -78,10 +79,9 @@ cv::Rect RegionIn(const std::optional<cv::Rect>& region, const cv::Size& size, c
     const cv::Rect frame({0, 0}, size);
     if (!region) return frame;
     if ((*region & frame) != *region)
-        throw UsageError("--region " + std::to_string(region->x) + "," + std::to_string(region->y) + "," +
-                         std::to_string(region->width) + "," + std::to_string(region->height) +
-                         " reaches beyond the " + std::to_string(size.width) + "x" + std::to_string(size.height) +
-                         " reference frame " + referencePath);
+        throw UsageError(OIIO::Strutil::fmt::format("--region {},{},{},{} reaches beyond the {}x{} reference frame {}", region->x,
+                                             region->y, region->width, region->height, size.width, size.height,
+                                             referencePath));
     return *region;
 }
 
@@ -92,9 +92,8 @@ std::string Fixed(double value, int decimals) {
 }
 
 std::string MatchText(const DriftMeasurement& measured) {
-    return std::to_string(measured.agreeing) + " of " + std::to_string(measured.anchorFeatures) +
-           " features agree with frame " + std::to_string(measured.anchor) + " (match " +
-           Fixed(measured.strength, 2) + ")";
+    return OIIO::Strutil::fmt::format("{} of {} features agree with frame {} (match {})", measured.agreeing, measured.anchorFeatures,
+                                   measured.anchor, Fixed(measured.strength, 2));
 }
 
 // Frames whose rotation or scale no translation lines up, named once as ranges.
@@ -149,8 +148,8 @@ int RunTrack(const TrackOptions& options) {
     if (frames.empty()) throw InputError("no frames of " + options.input + " found on disk");
     const int reference = options.reference.value_or(frames.front());
     if (!std::binary_search(frames.begin(), frames.end(), reference))
-        throw UsageError("--reference " + std::to_string(reference) + " is not a frame of the range " +
-                         RangesText({frames.begin(), frames.end()}));
+        throw UsageError(OIIO::Strutil::fmt::format("--reference {} is not a frame of the range {}", reference,
+                                             RangesText({frames.begin(), frames.end()})));
     std::optional<cv::Rect> region;
     if (!options.region.empty()) region = ParseRegion(options.region);
     RefuseOverwritingAnInput(options.output, input, frames);
@@ -175,16 +174,16 @@ int RunTrack(const TrackOptions& options) {
     cache.Prefetch(1, ahead);
     const auto first = cache.Get(0);
     if (!first)
-        throw InputError("the reference frame " + std::to_string(reference) + " has no file (" +
-                         input.PathOf(reference) + " does not exist)");
+        throw InputError(OIIO::Strutil::fmt::format("the reference frame {} has no file ({} does not exist)", reference,
+                                             input.PathOf(reference)));
     const cv::Mat referenceLuma = TrackingLuma(*first->image);
     const cv::Rect tracked = RegionIn(region, referenceLuma.size(), input.PathOf(reference));
     DriftTracker tracker(reference, referenceLuma, tracked);
     if (tracker.ReferenceFeatures() < DriftTracker::MinimumAgreeing())
         throw InputError("the reference frame " + input.PathOf(reference) + " has too little detail to track in " +
-                         (region ? "the region " + options.region : std::string("the frame")) + " (" +
-                         std::to_string(tracker.ReferenceFeatures()) +
-                         " features); choose a region with texture that moves with the plate (--region)");
+                         (region ? "the region " + options.region : std::string("the frame")) +
+                         OIIO::Strutil::fmt::format(" ({} features); choose a region with texture that moves with the plate (--region)",
+                                             tracker.ReferenceFeatures()));
 
     Progress progress(frames.size(), ProgressFormat::Text, !options.quiet && StandardErrorIsTerminal());
     RenderReport report(progress, "tracked");
@@ -206,8 +205,8 @@ int RunTrack(const TrackOptions& options) {
             }
             const DriftMeasurement measurement = tracker.Measure(frame, TrackingLuma(*decoded->image));
             if (!measurement.matched)
-                throw InputError("frame " + input.PathOf(frame) + " does not match the plate: " + MatchText(measurement) +
-                                 ", and " + std::to_string(DriftTracker::MinimumAgreeing()) + " are needed");
+                throw InputError(OIIO::Strutil::fmt::format("frame {} does not match the plate: {}, and {} are needed", input.PathOf(frame),
+                                                     MatchText(measurement), DriftTracker::MinimumAgreeing()));
             measured[frame] = measurement;
             progress.FrameDone(frame);
         } catch (const CliError& error) {

@@ -2,11 +2,13 @@
 
 #include "errors.h"
 
+#include <OpenImageIO/strutil.h>
+
 namespace taviron::cli {
 
 namespace {
 
-std::string SizeOf(const Image& image) { return std::to_string(image.Width()) + "x" + std::to_string(image.Height()); }
+std::string SizeOf(const Image& image) { return OIIO::Strutil::fmt::format("{}x{}", image.Width(), image.Height()); }
 
 }  // namespace
 

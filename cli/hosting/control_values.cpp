@@ -4,6 +4,7 @@
 #include "number_text.h"
 #include "hosting/tool_controls.h"
 
+#include <OpenImageIO/strutil.h>
 #include <hostsdk/ids.h>
 #include <hostsdk/tag_list.h>
 
@@ -20,8 +21,7 @@ bool IsWhole(double value) { return std::floor(value) == value; }
 std::string NumberedItems(const std::vector<std::string>& items) {
     std::string text;
     for (size_t i = 0; i < items.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == items.size() ? " or " : ", ") + std::to_string(i) + " (" +
-                CommandLineWord(items[i]) + ")";
+        text += OIIO::Strutil::fmt::format("{}{} ({})", i == 0 ? "" : i + 1 == items.size() ? " or " : ", ", i, CommandLineWord(items[i]));
     return text;
 }
 

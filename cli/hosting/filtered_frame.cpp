@@ -2,6 +2,7 @@
 
 #include "errors.h"
 
+#include <OpenImageIO/strutil.h>
 #include <hostsdk/request.h>
 
 #include <string>
@@ -16,7 +17,7 @@ HostRef<Image> FilteredFrame(Operator& tool, Output& output, int frame, const st
     auto* image = dynamic_cast<Image*>(value);
     if (!image) {
         if (value) value->Recycle();
-        throw InputError("the tool gave no image for frame " + std::to_string(frame));
+        throw InputError(OIIO::Strutil::fmt::format("the tool gave no image for frame {}", frame));
     }
     return HostRef<Image>(image);
 }

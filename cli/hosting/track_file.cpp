@@ -4,6 +4,8 @@
 #include "io/reading/file_access.h"
 #include "number_text.h"
 
+#include <OpenImageIO/strutil.h>
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -131,7 +133,7 @@ TrackData ReadTrackFile(const std::string& path) {
                 header = line;
                 continue;
             }
-            const std::string where = path + ":" + std::to_string(lineNumber) + ": ";
+            const std::string where = OIIO::Strutil::fmt::format("{}:{}: ", path, lineNumber);
             if (StartsWithByteOrderMark(line))
                 throw InputError(where + "a byte-order mark (bytes EF BB BF) begins the line \"" + Shown(line) +
                                  "\", as when a file is joined onto another; remove it");
@@ -140,8 +142,7 @@ TrackData ReadTrackFile(const std::string& path) {
             throw InputError(where + "expected frame,x,y but found \"" + Shown(line) + "\"");
         }
         if (!track.emplace(frame, point).second)
-            throw InputError(path + ":" + std::to_string(lineNumber) + ": frame " + std::to_string(frame) +
-                             " is tracked twice");
+            throw InputError(OIIO::Strutil::fmt::format("{}:{}: frame {} is tracked twice", path, lineNumber, frame));
         seenData = true;
     }
     if (file.bad()) ThrowUnreadable(path);

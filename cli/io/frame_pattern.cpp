@@ -2,6 +2,8 @@
 
 #include "errors.h"
 
+#include <OpenImageIO/strutil.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -71,8 +73,7 @@ FramePattern::FramePattern(std::string text) : text_(std::move(text)) {
         return;
     }
     if (field.padding < 0 || static_cast<size_t>(field.padding) > MaxPadding) {
-        throw UsageError("the frame number field of \"" + text_ + "\" pads to more than " +
-                         std::to_string(MaxPadding) + " digits");
+        throw UsageError(OIIO::Strutil::fmt::format("the frame number field of \"{}\" pads to more than {} digits", text_, MaxPadding));
     }
     sequence_ = true;
     prefix_ = Unescaped(text_.substr(0, field.position));

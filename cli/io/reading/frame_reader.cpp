@@ -5,6 +5,8 @@
 #include "io/reading/image_parts.h"
 #include "io/reading/row_bands.h"
 
+#include <OpenImageIO/strutil.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -147,8 +149,8 @@ std::shared_ptr<std::vector<float>> AllocateFrame(const std::string& path, const
         const size_t bytes = pixels * (static_cast<size_t>(layout.hasDepth ? CHANNEL_COUNT : CHAN_ALPHA + 1) *
                                            BytesPerSample(type) +
                                        static_cast<size_t>(layout.ExtraCount()) * sizeof(float));
-        throw InputError("cannot read " + path + ": out of memory for its " + std::to_string(spec.full_width) + "x" +
-                         std::to_string(spec.full_height) + " pixels (" + std::to_string(bytes >> 20) + " MB)");
+        throw InputError(OIIO::Strutil::fmt::format("cannot read {}: out of memory for its {}x{} pixels ({} MB)", path,
+                                         spec.full_width, spec.full_height, bytes >> 20));
     }
 }
 

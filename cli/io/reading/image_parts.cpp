@@ -3,6 +3,8 @@
 #include "errors.h"
 #include "io/reading/file_access.h"
 
+#include <OpenImageIO/strutil.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -17,7 +19,7 @@ bool IsColourName(std::string name) {
 
 std::string Named(const std::vector<OIIO::ImageSpec>& parts, int index) {
     const std::string name = parts[static_cast<size_t>(index)].get_string_attribute("name");
-    return "part " + std::to_string(index) + (name.empty() ? std::string() : " \"" + name + "\"");
+    return name.empty() ? OIIO::Strutil::fmt::format("part {}", index) : OIIO::Strutil::fmt::format("part {} \"{}\"", index, name);
 }
 
 }  // namespace
@@ -66,8 +68,8 @@ void RefuseUncarriedParts(const FramePattern& input, const FramePattern& output,
     auto writer = OIIO::ImageOutput::create(output.PathOf(frames.front()));
     if (writer && HoldsParts(*writer)) return;
     OIIO::geterror();
-    throw UsageError("cannot carry " + Named(parts, colour == 0 ? 1 : 0) + " of " + path + " into " + output.Text() +
-                     ": only an OpenEXR output (.exr) keeps the " + std::to_string(parts.size()) + " parts");
+    throw UsageError(OIIO::Strutil::fmt::format("cannot carry {} of {} into {}: only an OpenEXR output (.exr) keeps the {} parts",
+                                         Named(parts, colour == 0 ? 1 : 0), path, output.Text(), parts.size()));
 }
 
 bool HoldsParts(const OIIO::ImageOutput& output) { return output.format_name() == std::string("openexr"); }
@@ -82,11 +84,11 @@ std::string CopyPart(const std::string& source, int part, OIIO::ImageOutput& out
     auto input = OIIO::ImageInput::open(source);
     if (!input) return "cannot read " + source + ": " + OneLine(OIIO::geterror());
     input->threads(1);
-    if (!input->seek_subimage(part, 0)) return "cannot read part " + std::to_string(part) + " of " + source;
+    if (!input->seek_subimage(part, 0)) return OIIO::Strutil::fmt::format("cannot read part {} of {}", part, source);
     const OIIO::ImageSpec& spec = input->spec();
     std::vector<unsigned char> samples(spec.image_bytes(true));
     if (!input->read_image(part, 0, 0, spec.nchannels, OIIO::TypeDesc::UNKNOWN, samples.data()))
-        return "cannot read part " + std::to_string(part) + " of " + source + ": " + OneLine(input->geterror());
+        return OIIO::Strutil::fmt::format("cannot read part {} of {}: {}", part, source, OneLine(input->geterror()));
     if (!output.write_image(OIIO::TypeDesc::UNKNOWN, samples.data())) return OneLine(output.geterror());
     return {};
 }

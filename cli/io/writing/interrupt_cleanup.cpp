@@ -1,5 +1,7 @@
 #include "io/writing/interrupt_cleanup.h"
 
+#include <OpenImageIO/strutil.h>
+
 #include <pthread.h>
 #include <unistd.h>
 
@@ -45,8 +47,8 @@ sigset_t EndingSignals() {
 
 std::string NameOf(int signal) {
     if (const char* name = sigabbrev_np(signal)) return std::string("SIG") + name;
-    if (signal >= SIGRTMIN && signal <= SIGRTMAX) return "SIGRTMIN+" + std::to_string(signal - SIGRTMIN);
-    return "signal " + std::to_string(signal);
+    if (signal >= SIGRTMIN && signal <= SIGRTMAX) return OIIO::Strutil::fmt::format("SIGRTMIN+{}", signal - SIGRTMIN);
+    return OIIO::Strutil::fmt::format("signal {}", signal);
 }
 
 [[noreturn]] void RemoveAndExit(int signal) {

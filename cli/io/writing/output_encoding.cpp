@@ -2,6 +2,8 @@
 
 #include "errors.h"
 
+#include <OpenImageIO/strutil.h>
+
 #include <algorithm>
 #include <regex>
 
@@ -65,12 +67,12 @@ void CheckEncoding(const OutputEncoding& encoding, const std::string& outputPath
     if (encoding.jpegQuality) {
         RequireFormat("--jpeg-quality", "jpeg", formatName, outputPath);
         if (*encoding.jpegQuality < 1 || *encoding.jpegQuality > 100)
-            throw UsageError("--jpeg-quality takes 1 to 100, not " + std::to_string(*encoding.jpegQuality));
+            throw UsageError(OIIO::Strutil::fmt::format("--jpeg-quality takes 1 to 100, not {}", *encoding.jpegQuality));
     }
     if (encoding.pngLevel) {
         RequireFormat("--png-level", "png", formatName, outputPath);
         if (*encoding.pngLevel < 0 || *encoding.pngLevel > 9)
-            throw UsageError("--png-level takes 0 to 9, not " + std::to_string(*encoding.pngLevel));
+            throw UsageError(OIIO::Strutil::fmt::format("--png-level takes 0 to 9, not {}", *encoding.pngLevel));
     }
 }
 
