@@ -4,6 +4,7 @@
 #include "commands/render_plan.h"
 #include "commands/render_writing.h"
 #include "hosting/plugin_session.h"
+#include "io/core_share.h"
 
 #include <CLI/CLI.hpp>
 
@@ -24,10 +25,13 @@ int RunDryRun(const RenderPlan& plan, const RenderOptions& options) {
 // anything, and a dry run ends with it.
 int RunRender(const std::string& pluginPath, const RenderOptions& options) {
     RenderPlan plan(options);
+    // The frame caches decode on turns of these cores, and the plug-in holds
+    // the caches until the session ends: the cores must outlast the session.
+    CoreShare cores(options.threads ? static_cast<unsigned>(*options.threads) : TaskCores());
     PluginSession session(pluginPath);
     plan.Settle(session, options);
     if (options.dryRun) return RunDryRun(plan, options);
-    return WriteRender(session, plan, options);
+    return WriteRender(session, plan, options, cores);
 }
 
 CLI::App& AddRenderCommand(CLI::App& app, CommandRun& chosen) {

@@ -189,10 +189,9 @@ private:
 
 }  // namespace
 
-int WriteRender(PluginSession& session, const RenderPlan& plan, const RenderOptions& options) {
+int WriteRender(PluginSession& session, const RenderPlan& plan, const RenderOptions& options, CoreShare& cores) {
     // Filtering, decoding and writing each use every core of the task, and
     // decoding and writing take turns of them.
-    CoreShare cores(options.threads ? static_cast<unsigned>(*options.threads) : TaskCores());
     SetWorkerThreadCount(cores.Cores());
     PrepareOutputs(plan, options);
     const OIIO::TypeDesc outputType =

@@ -7,10 +7,12 @@
 #include "commands/render_options.h"
 #include "commands/render_plan.h"
 #include "hosting/plugin_session.h"
+#include "io/core_share.h"
 
 namespace taviron::cli {
 
 // Returns the exit status; throws CliError for a fault that stops the render.
-int WriteRender(PluginSession& session, const RenderPlan& plan, const RenderOptions& options);
+// Decoding and writing take turns of `cores`, which must outlive the session.
+int WriteRender(PluginSession& session, const RenderPlan& plan, const RenderOptions& options, CoreShare& cores);
 
 }  // namespace taviron::cli
