@@ -12,13 +12,15 @@ namespace taviron::cli {
 namespace {
 
 // Chosen by measurement on crops of a street clip walked by known moves
-// (bench/track_bench.cpp): accuracy levels off beyond these, and time grows.
-constexpr int kMaxFeatures = 300;
+// (bench/track_bench.cpp for the time): more features, a wider window or more
+// steps of refinement per level did not come closer to the true moves, and
+// took up to three times as long.
+constexpr int kMaxFeatures = 200;
 constexpr double kFeatureQuality = 0.01;
 constexpr double kFeatureSpacing = 8;
-const cv::Size kWindow(15, 15);
+const cv::Size kWindow(11, 11);
 constexpr int kPyramidLevels = 3;
-const cv::TermCriteria kConvergence(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 20, 0.01);
+const cv::TermCriteria kConvergence(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 10, 0.01);
 // A feature agrees with the fit when it lands within this of it, in pixels.
 constexpr double kAgreement = 0.5;
 constexpr int kMinimumAgreeing = 10;
@@ -42,31 +44,12 @@ std::vector<cv::Point2f> FeaturesIn(const cv::Mat& luma, const cv::Rect& region)
     return features;
 }
 
-// Lanczos taps that read an image `fraction` of a pixel further on (0 to 1).
-cv::Mat LanczosTaps(double fraction) {
-    constexpr int kLobes = 3;
-    cv::Mat taps(1, 2 * kLobes, CV_32F);
-    double sum = 0.0;
-    for (int i = 0; i < 2 * kLobes; ++i) {
-        const double x = CV_PI * (i - (kLobes - 1) - fraction);
-        const double weight = std::abs(x) < 1e-9 ? 1.0 : kLobes * std::sin(x) * std::sin(x / kLobes) / (x * x);
-        taps.at<float>(i) = static_cast<float>(weight);
-        sum += weight;
-    }
-    return taps / sum;
-}
-
-// The image read `shift` (each part 0 to 1) of a pixel further on.
-cv::Mat ShiftedByFraction(const cv::Mat& image, const cv::Point2d& shift) {
-    cv::Mat shifted;
-    cv::sepFilter2D(image, shifted, CV_8U, LanczosTaps(shift.x), LanczosTaps(shift.y).t(), cv::Point(2, 2), 0,
-                    cv::BORDER_REPLICATE);
-    return shifted;
-}
-
-std::vector<cv::Mat> PyramidOf(const cv::Mat& luma) {
+// Lucas-Kanade takes gradients from the image measured against alone: a
+// frame's pyramid holds its images, and only an anchor's holds the gradients
+// of each level, computed once for all the frames measured against it.
+std::vector<cv::Mat> PyramidOf(const cv::Mat& luma, bool withGradients) {
     std::vector<cv::Mat> pyramid;
-    cv::buildOpticalFlowPyramid(luma, pyramid, kWindow, kPyramidLevels);
+    cv::buildOpticalFlowPyramid(luma, pyramid, kWindow, kPyramidLevels, withGradients);
     return pyramid;
 }
 
@@ -75,7 +58,7 @@ std::vector<cv::Mat> PyramidOf(const cv::Mat& luma) {
 DriftTracker::DriftTracker(int referenceFrame, const cv::Mat& referenceLuma, const cv::Rect& region)
     : region_(region), size_(referenceLuma.size()) {
     reference_.frame = referenceFrame;
-    reference_.pyramid = PyramidOf(referenceLuma);
+    reference_.pyramid = PyramidOf(referenceLuma, true);
     reference_.features = FeaturesIn(referenceLuma, region);
     Restart();
 }
@@ -89,7 +72,7 @@ void DriftTracker::Restart() {
 }
 
 DriftMeasurement DriftTracker::Measure(int frame, const cv::Mat& luma) {
-    std::vector<cv::Mat> pyramid = PyramidOf(luma);
+    std::vector<cv::Mat> pyramid = PyramidOf(luma, false);
     Fit fit = FitAgainst(anchor_, pyramid);
     if (anchor_.firstStrength == 0.0 && fit.matched) {
         anchor_.firstStrength = fit.strength;
@@ -131,7 +114,7 @@ DriftMeasurement DriftTracker::Measure(int frame, const cv::Mat& luma) {
 DriftTracker::Anchor DriftTracker::AnchorAt(const Measured& frame) const {
     Anchor anchor;
     anchor.frame = frame.frame;
-    anchor.pyramid = frame.pyramid;
+    anchor.pyramid = PyramidOf(frame.pyramid[0], true);
     anchor.move = frame.move;
     anchor.similarity = frame.similarity;
     const cv::Rect moved(region_.x + static_cast<int>(std::lround(frame.move.x)),
@@ -176,48 +159,11 @@ DriftTracker::Fit DriftTracker::FitAgainst(const Anchor& anchor, const std::vect
     fit.strength = static_cast<double>(fit.agreeing) / static_cast<double>(anchor.features.size());
     fit.matched = fit.agreeing >= kMinimumAgreeing;
     if (!fit.matched) return fit;
-    cv::Point2d shift = sum / fit.agreeing;
-    shift = Refined(anchor, pyramid, from, to, agrees, shift);
-    fit.move = anchor.move + shift;
+    fit.move = anchor.move + sum / fit.agreeing;
     const double a = similarity.at<double>(0, 0);
     const double b = similarity.at<double>(1, 0);
     fit.similarity = {anchor.similarity.scale * std::hypot(a, b), anchor.similarity.angle + std::atan2(b, a)};
     return fit;
-}
-
-// Lucas-Kanade interpolates linearly between pixels, which pulls a move of
-// a fraction of a pixel towards the half pixel by up to a fortieth of a pixel.
-// Measured again on the frame shifted back by that fraction with a Lanczos
-// filter, what is left is near a whole number of pixels, where that pull
-// vanishes.
-cv::Point2d DriftTracker::Refined(const Anchor& anchor, const std::vector<cv::Mat>& pyramid,
-                                  const std::vector<cv::Point2f>& from, const std::vector<cv::Point2f>& to,
-                                  const std::vector<unsigned char>& agrees, const cv::Point2d& shift) const {
-    const cv::Point2d whole(std::floor(shift.x), std::floor(shift.y));
-    const cv::Mat shifted = ShiftedByFraction(pyramid[0], shift - whole);
-    std::vector<cv::Point2f> features;
-    std::vector<cv::Point2f> coarse;
-    for (size_t i = 0; i < from.size(); ++i) {
-        if (!agrees[i]) continue;
-        features.push_back(from[i]);
-        coarse.push_back(to[i] - from[i]);
-    }
-    std::vector<cv::Point2f> found;
-    for (const cv::Point2f& feature : features) found.push_back(feature + cv::Point2f(whole));
-    std::vector<unsigned char> tracked;
-    std::vector<float> errors;
-    const std::vector<cv::Mat> anchorImage(anchor.pyramid.begin(), anchor.pyramid.begin() + 2);
-    cv::calcOpticalFlowPyrLK(anchorImage, shifted, features, found, tracked, errors, kWindow, 0, kConvergence,
-                             cv::OPTFLOW_USE_INITIAL_FLOW);
-    cv::Point2d sum;
-    int count = 0;
-    for (size_t i = 0; i < features.size(); ++i) {
-        const cv::Point2d refined = cv::Point2d(found[i] - features[i]) + (shift - whole);
-        if (!tracked[i] || cv::norm(refined - cv::Point2d(coarse[i])) > kAgreement) continue;
-        sum += refined;
-        ++count;
-    }
-    return count >= kMinimumAgreeing ? sum / count : shift;
 }
 
 // Share of the anchor's features that a frame moved by `move` still shows.

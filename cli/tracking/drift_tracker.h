@@ -87,9 +87,6 @@ private:
 
     Anchor AnchorAt(const Measured& frame) const;
     Fit FitAgainst(const Anchor& anchor, const std::vector<cv::Mat>& pyramid) const;
-    cv::Point2d Refined(const Anchor& anchor, const std::vector<cv::Mat>& pyramid, const std::vector<cv::Point2f>& from,
-                        const std::vector<cv::Point2f>& to, const std::vector<unsigned char>& agrees,
-                        const cv::Point2d& shift) const;
     double InViewShare(const Anchor& anchor, const cv::Point2d& move) const;
     double BeyondTranslation(const Similarity& similarity, const cv::Point2d& move) const;
 
