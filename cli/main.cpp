@@ -53,6 +53,16 @@ void FlushStandardOutput() {
                           (errno ? std::string(": ") + std::strerror(errno) : std::string()));
 }
 
+// A command line refused is told to a farm manager too, when the render was
+// asked for its messages. The format as written: options checked before it
+// have not set it.
+const CliError& ToldToTheFarm(const CLI::App& render, const CliError& refusal) {
+    const CLI::Option* format = render.get_option("--progress-format");
+    if (!format->empty() && ProgressFormatNamed(format->results().back()) == ProgressFormat::OpenJD)
+        PrintOpenJDMessage("openjd_fail", refusal.what());
+    return refusal;
+}
+
 int Run(int argc, char** argv) {
     CLI::App app("taviron: a temporal image filter (median, average, max, min or random over a window of frames)",
                  "taviron");
@@ -75,12 +85,10 @@ int Run(int argc, char** argv) {
     } catch (const CLI::CallForVersion& request) {
         return app.exit(request);
     } catch (const CLI::ParseError& error) {
-        const CliError usage = UsageError(std::string(error.what()) + " (taviron --help lists the commands and options)");
-        // The format as written: options checked before it have not set it.
-        const CLI::Option* format = render.get_option("--progress-format");
-        if (!format->empty() && ProgressFormatNamed(format->results().back()) == ProgressFormat::OpenJD)
-            PrintOpenJDMessage("openjd_fail", usage.what());
-        throw usage;
+        throw ToldToTheFarm(render, UsageError(std::string(error.what()) + " (taviron --help lists the commands and options)"));
+    } catch (const CliError& refusal) {
+        // An option that refused its value in words of its own.
+        throw ToldToTheFarm(render, refusal);
     }
     if (pluginPath.empty()) pluginPath = DefaultPluginPath();
     ConfigureImageLibrary();

@@ -1,14 +1,14 @@
 // The render command's control options on any text, against the plug-in
 // loaded once: lines 1 to 5 are --frames, --direction, --method,
 // --threshold and --channels (an empty line: not given), every further line
-// is one --set ID=VALUE. Applying them either sets each control a --set
-// names to its number (the last one given wins) or stops at a usage error;
-// nothing else escapes.
+// is one --set ID=VALUE. Reading and applying them either sets each control a
+// --set names to its number (the last one given wins) or stops at a usage
+// error; nothing else escapes.
 #include "fuzz_checks.h"
 
 #include "errors.h"
 #include "hosting/plugin_session.h"
-#include "commands/render_options.h"
+#include "hosting/control_settings.h"
 #include "hosting/tool_controls.h"
 
 #include <CLI/CLI.hpp>
@@ -35,31 +35,31 @@ std::optional<Number> NumberOf(const std::string& line) {
     return value;
 }
 
-std::optional<std::string> WordOf(const std::string& line) {
+// The word read as the option would read it, when the line gives one.
+template <typename Read>
+auto WordOf(const std::string& line, Read read) -> std::optional<decltype(read(line))> {
     if (line.empty()) return std::nullopt;
-    return line;
+    return read(line);
 }
 
-RenderOptions OptionsFrom(std::vector<std::string> lines) {
+ControlSettings SettingsFrom(std::vector<std::string> lines) {
     lines.resize(std::max<size_t>(lines.size(), 5));
-    RenderOptions options;
-    options.frames = NumberOf<int>(lines[0]);
-    options.direction = WordOf(lines[1]);
-    options.method = WordOf(lines[2]);
-    options.threshold = NumberOf<double>(lines[3]);
-    options.channels = WordOf(lines[4]);
-    options.settings.assign(lines.begin() + 5, lines.end());
-    return options;
+    ControlSettings settings;
+    settings.frames = NumberOf<int>(lines[0]);
+    settings.direction = WordOf(lines[1], DirectionNamed);
+    settings.method = WordOf(lines[2], MethodNamed);
+    settings.threshold = NumberOf<double>(lines[3]);
+    settings.channels = WordOf(lines[4], ChannelsNamed);
+    for (auto line = lines.begin() + 5; line != lines.end(); ++line) settings.settings.push_back(SettingOf(*line));
+    return settings;
 }
 
 // What the --set lines ask of each input: the last value given. Only
 // called once they have all been accepted.
-std::map<const Input*, double> Settings(const std::vector<std::string>& settings) {
+std::map<const Input*, double> Values(const std::vector<ControlSetting>& settings) {
     std::map<const Input*, double> values;
-    for (const std::string& setting : settings) {
-        const size_t equals = setting.find('=');
-        values[&session->InputWithID(setting.substr(0, equals))] = std::strtod(setting.c_str() + equals + 1, nullptr);
-    }
+    for (const ControlSetting& setting : settings)
+        values[&session->InputWithID(setting.id)] = std::strtod(setting.value.c_str(), nullptr);
     return values;
 }
 
@@ -80,14 +80,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const RenderOptions options = OptionsFrom(Arguments(data, size));
+    ControlSettings settings;
     try {
-        ApplyControls(*session, options);
+        settings = SettingsFrom(Arguments(data, size));
+        ApplyControls(*session, settings);
     } catch (const CliError& error) {
         Require(error.Status() == ExitStatus::Usage);
         return 0;
     }
-    for (const auto& [input, value] : Settings(options.settings)) {
+    for (const auto& [input, value] : Values(settings.settings)) {
         Require(input->Value() == value);
     }
     return 0;

@@ -5,7 +5,7 @@
 #include "number_text.h"
 #include "io/reading/picture.h"
 #include "hosting/plugin_session.h"
-#include "hosting/tool_controls.h"
+#include "hosting/control_settings.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

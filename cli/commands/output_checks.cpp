@@ -1,5 +1,6 @@
 #include "commands/output_checks.h"
 
+#include "commands/output_depth.h"
 #include "errors.h"
 #include "io/writing/stored_type.h"
 #include "io/writing/temporary_name.h"
@@ -28,22 +29,13 @@ std::string FormatNameOf(const std::string& path) {
     return probe->format_name();
 }
 
-std::string DepthName(OIIO::TypeDesc type) {
-    if (type == OIIO::TypeDesc::UINT8) return "8-bit";
-    if (type == OIIO::TypeDesc::UINT16) return "16-bit";
-    if (type == OIIO::TypeDesc::HALF) return "half";
-    if (type == OIIO::TypeDesc::FLOAT) return "float";
-    return type.c_str();
-}
-
 // A format that would store another type than asked is refused rather than
 // silently changing the depth of a whole sequence.
-void CheckDepth(const std::string& path, const std::string& formatName, OIIO::TypeDesc depth,
-                const std::string& depthText) {
+void CheckDepth(const std::string& path, const std::string& formatName, OIIO::TypeDesc depth) {
     const auto stored = StoredType(path, OIIO::ImageSpec(1, 1, 3, depth));
     if (stored && *stored != depth)
-        throw UsageError("--depth " + depthText + ": " + formatName + " files cannot hold " + DepthName(depth) +
-                         " samples (" + path + " would be written " + DepthName(*stored) + ")");
+        throw UsageError("--depth " + DepthWord(depth) + ": " + formatName + " files cannot hold " +
+                         SamplesName(depth) + " samples (" + path + " would be written " + SamplesName(*stored) + ")");
 }
 
 long NameLimitOf(const std::string& path) {
@@ -66,11 +58,11 @@ void CheckTemporaryNameLength(const std::string& path) {
 }  // namespace
 
 void CheckOutput(const FramePattern& output, const std::vector<int>& frames, const OutputEncoding& encoding,
-                 OIIO::TypeDesc depth, const std::string& depthText) {
+                 OIIO::TypeDesc depth) {
     const std::string first = output.PathOf(frames.front());
     const std::string formatName = FormatNameOf(first);
     CheckEncoding(encoding, output.Text(), formatName);
-    if (depth != OIIO::TypeDesc::UNKNOWN) CheckDepth(first, formatName, depth, depthText);
+    if (depth != OIIO::TypeDesc::UNKNOWN) CheckDepth(first, formatName, depth);
     // The longest frame number, the first (negative) or the last, gives the longest name.
     CheckTemporaryNameLength(output.PathOf(frames.front()));
     CheckTemporaryNameLength(output.PathOf(frames.back()));

@@ -14,6 +14,6 @@ namespace taviron::cli {
 // Throws a usage error naming the value at fault; `depth` UNKNOWN is the
 // input's type.
 void CheckOutput(const FramePattern& output, const std::vector<int>& frames, const OutputEncoding& encoding,
-                 OIIO::TypeDesc depth, const std::string& depthText);
+                 OIIO::TypeDesc depth);
 
 }  // namespace taviron::cli

@@ -1,6 +1,7 @@
 #include "commands/render_options.h"
 
-#include "hosting/tool_controls.h"
+#include "commands/output_depth.h"
+#include "hosting/control_settings.h"
 #include "number_text.h"
 
 #include <CLI/CLI.hpp>
@@ -53,26 +54,38 @@ void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
     render.add_option("--range", options.range, "Frames to render, FIRST-LAST")
         ->type_name("FIRST-LAST")
         ->default_str("every input frame on disk");
-    render.add_option("--frames", options.frames,
+    render.add_option("--frames", options.controls.frames,
                       "Frames sampled on each side of the current one, 0 to 250 (\"Frames\"); needed unless --set "
                       "Frames=N gives it, since the tool's starting value 0 copies the input")
         ->check(kWhole)
         ->default_str("none");
-    render.add_option("--direction", options.direction, "Which side of the current frame the window lies on")
+    render
+        .add_option_function<std::string>(
+            "--direction", [&options](const std::string& word) { options.controls.direction = DirectionNamed(word); },
+            "Which side of the current frame the window lies on")
         ->transform(CLI::Transformer(DirectionAliases(), CLI::ignore_case).description(""))
         ->check(OneOf(DirectionWords()))
         ->default_str("both");
-    render.add_option("--method", options.method, "Filter method")->check(OneOf(MethodWords()))->default_str("median");
-    render.add_option("--threshold", options.threshold, "Keep the source where the change is below this, 0 to 1")
+    render
+        .add_option_function<std::string>(
+            "--method", [&options](const std::string& word) { options.controls.method = MethodNamed(word); },
+            "Filter method")
+        ->check(OneOf(MethodWords()))
+        ->default_str("median");
+    render.add_option("--threshold", options.controls.threshold, "Keep the source where the change is below this, 0 to 1")
         ->check(kDecimal)
         ->default_str("0");
-    render.add_option("--channels", options.channels, "Channels to filter, letters of rgba (others stay as they are)")
+    render
+        .add_option_function<std::string>(
+            "--channels", [&options](const std::string& letters) { options.controls.channels = ChannelsNamed(letters); },
+            "Channels to filter, letters of rgba (others stay as they are)")
         ->type_name("LETTERS")
         ->default_str("rgba");
     render.add_option("--mask", options.mask, "Mask sequence or single file; where its alpha is 0 nothing changes")
         ->default_str("none");
     render.add_option("--track", options.track,
                       "Track file, lines of frame,x,y (x, y in image widths and heights, y down)")
+        ->each([&options](const std::string& path) { options.controls.useTrackData = !path.empty(); })
         ->default_str("none");
     render
         .add_option_function<std::string>(
@@ -85,14 +98,22 @@ void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
             "they are")
         ->check(OneOf({"feature", "offset"}))
         ->default_str("feature");
-    render.add_option("--set", options.settings, "Set any control by its ID, e.g. --set Threshold=0.1 (repeatable)")
+    render
+        .add_option_function<std::vector<std::string>>(
+            "--set",
+            [&options](const std::vector<std::string>& texts) {
+                for (const std::string& text : texts) options.controls.settings.push_back(SettingOf(text));
+            },
+            "Set any control by its ID, e.g. --set Threshold=0.1 (repeatable)")
         ->type_name("ID=VALUE")
         ->default_str("none");
     render.add_option("--threads", options.threads, "Threads that decode, filter and write frames")
         ->check(kWhole & CLI::Range(1, 1024))
         ->default_str("one per core");
-    render.add_option("--depth", options.depth, "Output pixel type")
-        ->check(OneOf({"8", "16", "half", "float"}))
+    render
+        .add_option_function<std::string>(
+            "--depth", [&options](const std::string& word) { options.depth = DepthNamed(word); }, "Output pixel type")
+        ->check(OneOf(DepthWords()))
         ->default_str("the input's");
     render.add_option("--cache-mb", options.cacheMegabytes, "Memory for decoded frames, in megabytes")
         ->check(kMegabytes)

@@ -1,11 +1,13 @@
 // The options of `taviron render` as the command line gave them, already of
-// their kinds. A control that is not given is empty and keeps the tool's
-// starting value.
+// their kinds.
 #pragma once
 
 #include "io/writing/output_encoding.h"
 #include "commands/progress.h"
+#include "hosting/control_settings.h"
 #include "hosting/track_file.h"
+
+#include <OpenImageIO/typedesc.h>
 
 #include <optional>
 #include <string>
@@ -24,16 +26,11 @@ struct RenderOptions {
     std::string track;
     TrackConvention trackConvention = TrackConvention::Feature;
     std::string range;  // empty: every input frame on disk
-    std::optional<int> frames;
-    std::optional<std::string> direction;  // one of DirectionWords()
-    std::optional<std::string> method;     // one of MethodWords()
-    std::optional<double> threshold;
-    std::optional<std::string> channels;
-    std::optional<int> threads;  // empty: one per core
-    std::string depth;           // 8, 16, half or float; empty: the input's
+    ControlSettings controls;
+    std::optional<int> threads;                     // empty: one per core
+    OIIO::TypeDesc depth = OIIO::TypeDesc::UNKNOWN;  // UNKNOWN: the input's
     std::optional<double> cacheMegabytes;  // empty: a quarter of the memory
     std::string scratch;                   // empty: the system's temporary folder
-    std::vector<std::string> settings;     // ID=VALUE
     bool quiet = false;
     ProgressFormat progressFormat = ProgressFormat::Text;
     bool dryRun = false;

@@ -58,15 +58,6 @@ std::vector<int> ParseRange(const std::string& text) {
     return frames;
 }
 
-OIIO::TypeDesc ParseDepth(const std::string& text) {
-    if (text.empty()) return OIIO::TypeDesc::UNKNOWN;
-    if (text == "8") return OIIO::TypeDesc::UINT8;
-    if (text == "16") return OIIO::TypeDesc::UINT16;
-    if (text == "half") return OIIO::TypeDesc::HALF;
-    if (text == "float") return OIIO::TypeDesc::FLOAT;
-    throw UsageError("--depth takes 8, 16, half or float, not \"" + text + "\"");
-}
-
 size_t CacheBudgetBytes(std::optional<double> megabytes) {
     if (!megabytes) {
         const long pages = sysconf(_SC_PHYS_PAGES);
@@ -139,17 +130,17 @@ RenderPlan::RenderPlan(const RenderOptions& options)
     : input(options.input),
       output(options.output),
       mask(MaskPatternOf(options.mask)),
-      requestedType(ParseDepth(options.depth)),
+      requestedType(options.depth),
       budget(CacheBudgetBytes(options.cacheMegabytes)) {}
 
 void RenderPlan::Settle(PluginSession& session, const RenderOptions& options) {
     // Every option is checked before any file is looked at.
-    ApplyControls(session, options);
-    RequireWindow(session, options);
+    ApplyControls(session, options.controls);
+    RequireWindow(session, options.controls);
     window = ReadOffsetsOf(session);
     RequireSequenceInput(input, window);
     frames = FramesToRender(input, output, options.range);
-    CheckOutput(output, frames, options.encoding, requestedType, options.depth);
+    CheckOutput(output, frames, options.encoding, requestedType);
     RefuseUncarriedParts(input, output, frames);
     RefuseOverwritingInputs(output, frames, input, window, mask, options.track);
     if (options.track.empty()) return;

@@ -45,8 +45,6 @@ public:
 
 // "A-B" or "A"; throws a usage error.
 std::vector<int> ParseRange(const std::string& text);
-// 8, 16, half, float; UNKNOWN when not given.
-OIIO::TypeDesc ParseDepth(const std::string& text);
 // Megabytes beyond the address space are no limit; not given, a quarter of
 // the machine's memory.
 size_t CacheBudgetBytes(std::optional<double> megabytes);

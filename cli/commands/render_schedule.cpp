@@ -8,7 +8,6 @@
 #include <contract/tool_ids.h>
 
 #include <algorithm>
-#include <cctype>
 
 namespace taviron::cli {
 
@@ -16,17 +15,15 @@ namespace {
 
 // Refuses --channels that name none of the input's channels: every frame
 // would be copied unfiltered.
-void RefuseAbsentChannels(const std::string& channels, const ChannelLayout& layout, const std::string& path) {
+void RefuseAbsentChannels(const ChannelChoice& channels, const ChannelLayout& layout, const std::string& path) {
     const std::pair<char, int> planes[] = {{'r', CHAN_RED}, {'g', CHAN_GREEN}, {'b', CHAN_BLUE}, {'a', CHAN_ALPHA}};
     std::string present;
     for (const auto& [letter, plane] : planes) {
         if (!layout.FillsPlane(plane)) continue;
-        if (channels.find(letter) != std::string::npos ||
-            channels.find(static_cast<char>(std::toupper(letter))) != std::string::npos)
-            return;
+        if (channels.Includes(letter)) return;
         present += letter;
     }
-    throw UsageError("--channels " + channels + ": " + path + " has none of these channels, so nothing would be " +
+    throw UsageError("--channels " + channels.letters + ": " + path + " has none of these channels, so nothing would be " +
                      "filtered; name some of the channels it has (" + present + ")");
 }
 
@@ -86,7 +83,7 @@ RenderSchedule::RenderSchedule(PluginSession& session, const RenderPlan& plan, c
     sources_.push_back(mask_->source.get());
 }
 
-void RenderSchedule::CheckFirstFrame(const std::optional<std::string>& channels) {
+void RenderSchedule::CheckFirstFrame(const std::optional<ChannelChoice>& channels) {
     const int frame = plan_.frames.front();
     try {
         if (const auto first = input_.cache->Get(frame)) {

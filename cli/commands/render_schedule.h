@@ -6,6 +6,7 @@
 
 #include "commands/frames_read.h"
 #include "commands/render_plan.h"
+#include "hosting/control_settings.h"
 #include "hosting/plugin_session.h"
 #include "hosting/sources.h"
 #include "io/caching/frame_cache.h"
@@ -52,7 +53,7 @@ public:
     // first frame's channels and a window that fits neither the memory
     // budget nor the scratch folder. A first frame that cannot be read is
     // reported with its frame later.
-    void CheckFirstFrame(const std::optional<std::string>& channels);
+    void CheckFirstFrame(const std::optional<ChannelChoice>& channels);
 
     // Holds the window of `frame` (and its mask), reads `next`'s ahead, and
     // checks that the frames held agree in size. Throws CliError.

@@ -197,7 +197,7 @@ int WriteRender(PluginSession& session, const RenderPlan& plan, const RenderOpti
     const OIIO::TypeDesc outputType =
         plan.requestedType != OIIO::TypeDesc::UNKNOWN ? plan.requestedType : SequencePixelType(plan.input);
     RenderSchedule schedule(session, plan, ScratchPath(options.scratch), cores);
-    schedule.CheckFirstFrame(options.channels);
+    schedule.CheckFirstFrame(options.controls.channels);
     FrameWriting writing(session, plan, options, cores, schedule, outputType);
     writing.RenderAll();
     return writing.Finish();

@@ -2,7 +2,7 @@
 
 #include "errors.h"
 #include "number_text.h"
-#include "hosting/tool_controls.h"
+#include "hosting/control_settings.h"
 
 #include <OpenImageIO/strutil.h>
 #include <hostsdk/ids.h>

@@ -329,6 +329,27 @@ TEST_F(RenderTest, GreyInputGivesGreyOutputAtTheRequestedDepth) {
     EXPECT_EQ(StoredType(out), OIIO::TypeDesc::UINT16);
 }
 
+// The words of a closed list are the same words in any case, for every such
+// option alike.
+TEST_F(RenderTest, ListedWordsAreTakenInAnyCase) {
+    WriteClip("plate", "png", {"R", "G", "B"}, OIIO::TypeDesc::UINT8, 1, 3, 255);
+    const auto render = [&](const std::string& output, std::vector<std::string> words) {
+        std::vector<std::string> arguments = {"render", "-i", dir / "plate.####.png", "-o", dir / output,
+                                              "--frames", "1", "--range", "2"};
+        arguments.insert(arguments.end(), words.begin(), words.end());
+        return RunTaviron(arguments);
+    };
+    const CliResult lower = render("lower.####.exr", {"--depth", "half", "--method", "average", "--direction",
+                                                      "forward", "--channels", "rg"});
+    ASSERT_EQ(lower.status, 0) << lower.err;
+    const CliResult mixed = render("mixed.####.exr", {"--depth", "HALF", "--method", "AVERAGE", "--direction",
+                                                      "Foreward", "--channels", "Rg"});
+    ASSERT_EQ(mixed.status, 0) << mixed.err;
+    const std::string written = FrameFile(dir.Path(), "mixed", 2, "exr");
+    EXPECT_EQ(StoredType(written), OIIO::TypeDesc::HALF);
+    EXPECT_EQ(ReadPicture(written).samples, ReadPicture(FrameFile(dir.Path(), "lower", 2, "exr")).samples);
+}
+
 // ---- OpenEXR data windows ---------------------------------------------------
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
