@@ -6,8 +6,8 @@
 #include "fuzz_checks.h"
 
 #include "errors.h"
+#include "frame_ranges.h"
 #include "io/frame_pattern.h"
-#include "commands/render_plan.h"
 
 #include <climits>
 #include <set>

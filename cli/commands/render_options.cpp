@@ -1,12 +1,14 @@
 #include "commands/render_options.h"
 
 #include "commands/output_depth.h"
+#include "commands/range_option.h"
 #include "hosting/control_settings.h"
 #include "number_text.h"
 
 #include <CLI/CLI.hpp>
 #include <strings.h>
 
+#include <limits>
 #include <optional>
 
 namespace taviron::cli {
@@ -35,6 +37,13 @@ const CLI::Validator kMegabytes(
     },
     "");
 
+// More than the address space holds is no limit at all.
+size_t BytesOfMegabytes(double megabytes) {
+    const double bytes = megabytes * 1024.0 * 1024.0;
+    return bytes >= static_cast<double>(std::numeric_limits<size_t>::max()) ? std::numeric_limits<size_t>::max()
+                                                                             : static_cast<size_t>(bytes);
+}
+
 // An option given "" is refused as any other value out of its range would be,
 // instead of counting as not given.
 CLI::Validator NotEmpty(const std::string& range) {
@@ -51,9 +60,7 @@ void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
         ->required();
     render.add_option("-o,--output", options.output, "Output sequence, same forms; the extension picks the format")
         ->required();
-    render.add_option("--range", options.range, "Frames to render, FIRST-LAST")
-        ->type_name("FIRST-LAST")
-        ->default_str("every input frame on disk");
+    AddRangeOption(render, options.range, "Frames to render, FIRST-LAST");
     render.add_option("--frames", options.controls.frames,
                       "Frames sampled on each side of the current one, 0 to 250 (\"Frames\"); needed unless --set "
                       "Frames=N gives it, since the tool's starting value 0 copies the input")
@@ -115,7 +122,10 @@ void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
             "--depth", [&options](const std::string& word) { options.depth = DepthNamed(word); }, "Output pixel type")
         ->check(OneOf(DepthWords()))
         ->default_str("the input's");
-    render.add_option("--cache-mb", options.cacheMegabytes, "Memory for decoded frames, in megabytes")
+    render
+        .add_option_function<double>(
+            "--cache-mb", [&options](double megabytes) { options.cacheBytes = BytesOfMegabytes(megabytes); },
+            "Memory for decoded frames, in megabytes")
         ->check(kMegabytes)
         ->default_str("a quarter of the memory");
     render.add_option("--scratch", options.scratch, "Folder for decoded frames beyond --cache-mb")

@@ -25,11 +25,11 @@ struct RenderOptions {
     std::string mask;
     std::string track;
     TrackConvention trackConvention = TrackConvention::Feature;
-    std::string range;  // empty: every input frame on disk
+    std::vector<int> range;  // the frames of --range; empty: every input frame on disk
     ControlSettings controls;
     std::optional<int> threads;                     // empty: one per core
     OIIO::TypeDesc depth = OIIO::TypeDesc::UNKNOWN;  // UNKNOWN: the input's
-    std::optional<double> cacheMegabytes;  // empty: a quarter of the memory
+    std::optional<size_t> cacheBytes;      // empty: a quarter of the memory
     std::string scratch;                   // empty: the system's temporary folder
     bool quiet = false;
     ProgressFormat progressFormat = ProgressFormat::Text;

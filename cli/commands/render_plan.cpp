@@ -8,7 +8,6 @@
 #include "hosting/track_file.h"
 #include "io/file_identity.h"
 #include "io/reading/image_parts.h"
-#include "number_text.h"
 
 #include <OpenImageIO/strutil.h>
 #include <contract/tool_ids.h>
@@ -16,60 +15,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cmath>
-#include <cstdlib>
-#include <limits>
 #include <set>
 
 namespace taviron::cli {
 
-std::vector<int> ParseRange(const std::string& text) {
-    const auto usage = [&] { return UsageError("--range takes FIRST-LAST (e.g. 1001-1100), not \"" + text + "\""); };
-    // A frame number at `text[at]`, which may carry a minus sign.
-    const auto number = [&](size_t& at) {
-        const size_t start = at;
-        if (at < text.size() && text[at] == '-') ++at;
-        const size_t digits = at;
-        while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at;
-        if (at == digits) throw usage();
-        const std::string frame = text.substr(start, at - start);
-        if (at - digits > 18 || std::llabs(std::stoll(frame)) > kLargestFrameNumber)
-            throw UsageError(OIIO::Strutil::fmt::format("--range {}: frame {} is out of range; frame numbers go from -{} to {}",
-                                                 text, frame, kLargestFrameNumber, kLargestFrameNumber));
-        return std::stoi(frame);
-    };
-    size_t at = 0;
-    const int first = number(at);
-    int last = first;
-    if (at < text.size()) {
-        if (text[at] != '-') throw usage();
-        last = number(++at);
-        if (at != text.size()) throw usage();
-    }
-    if (last < first) throw UsageError("--range " + text + " ends before it starts");
-    // Far beyond any shot; a typo should not make the frame list take gigabytes.
-    constexpr long long MaxFrames = 1000000;
-    if (static_cast<long long>(last) - first + 1 > MaxFrames) {
-        throw UsageError(OIIO::Strutil::fmt::format("--range {} spans more than {} frames", text, MaxFrames));
-    }
-    std::vector<int> frames;
-    for (long long frame = first; frame <= last; ++frame) frames.push_back(static_cast<int>(frame));
-    return frames;
-}
-
-size_t CacheBudgetBytes(std::optional<double> megabytes) {
-    if (!megabytes) {
-        const long pages = sysconf(_SC_PHYS_PAGES);
-        const long pageSize = sysconf(_SC_PAGE_SIZE);
-        return pages > 0 && pageSize > 0 ? static_cast<size_t>(pages) * static_cast<size_t>(pageSize) / 4
-                                         : size_t{1} << 30;
-    }
-    if (!(*megabytes >= 0)) throw UsageError("--cache-mb takes a size in megabytes, not " + NumberText(*megabytes));
-    // More than the address space holds is no limit at all.
-    const double bytes = *megabytes * 1024.0 * 1024.0;
-    if (bytes >= static_cast<double>(std::numeric_limits<size_t>::max())) return std::numeric_limits<size_t>::max();
-    return static_cast<size_t>(bytes);
+size_t DefaultCacheBudgetBytes() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && pageSize > 0 ? static_cast<size_t>(pages) * static_cast<size_t>(pageSize) / 4 : size_t{1} << 30;
 }
 
 void RequireSequenceInput(const FramePattern& input, taviron::WindowOffsets read) {
@@ -110,8 +63,8 @@ CliError NoFramesFound(const FramePattern& input) {
 }
 
 // The frames of --range, or else every input frame on disk.
-std::vector<int> FramesToRender(const FramePattern& input, const FramePattern& output, const std::string& range) {
-    std::vector<int> frames = range.empty() ? input.FramesOnDisk() : ParseRange(range);
+std::vector<int> FramesToRender(const FramePattern& input, const FramePattern& output, const std::vector<int>& range) {
+    std::vector<int> frames = range.empty() ? input.FramesOnDisk() : range;
     if (frames.empty()) throw NoFramesFound(input);
     if (!output.IsSequence() && frames.size() > 1)
         throw UsageError(OIIO::Strutil::fmt::format("the output {} names one file for {} frames; mark the frame number with # or %04d",
@@ -131,7 +84,7 @@ RenderPlan::RenderPlan(const RenderOptions& options)
       output(options.output),
       mask(MaskPatternOf(options.mask)),
       requestedType(options.depth),
-      budget(CacheBudgetBytes(options.cacheMegabytes)) {}
+      budget(options.cacheBytes.value_or(DefaultCacheBudgetBytes())) {}
 
 void RenderPlan::Settle(PluginSession& session, const RenderOptions& options) {
     // Every option is checked before any file is looked at.

@@ -43,11 +43,9 @@ public:
     std::optional<TrackGaps> trackGaps;  // when the tool uses a track's points
 };
 
-// "A-B" or "A"; throws a usage error.
-std::vector<int> ParseRange(const std::string& text);
-// Megabytes beyond the address space are no limit; not given, a quarter of
-// the machine's memory.
-size_t CacheBudgetBytes(std::optional<double> megabytes);
+// What decoded frames may take of the memory when --cache-mb is not given: a
+// quarter of the machine's.
+size_t DefaultCacheBudgetBytes();
 
 // Throws a usage error when the input names one file and the window, which
 // would hold that file alone, reaches beyond the current frame: a filter

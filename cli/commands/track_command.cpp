@@ -2,6 +2,7 @@
 
 #include "commands/output_checks.h"
 #include "commands/progress.h"
+#include "commands/range_option.h"
 #include "commands/render_plan.h"
 #include "commands/render_report.h"
 #include "errors.h"
@@ -144,7 +145,7 @@ void PrintSummary(const std::map<int, DriftMeasurement>& measured, size_t total,
 
 int RunTrack(const TrackOptions& options) {
     const FramePattern input(options.input);
-    const std::vector<int> frames = options.range.empty() ? input.FramesOnDisk() : ParseRange(options.range);
+    const std::vector<int> frames = options.range.empty() ? input.FramesOnDisk() : options.range;
     if (frames.empty()) throw InputError("no frames of " + options.input + " found on disk");
     const int reference = options.reference.value_or(frames.front());
     if (!std::binary_search(frames.begin(), frames.end(), reference))
@@ -168,7 +169,7 @@ int RunTrack(const TrackOptions& options) {
             if (static_cast<size_t>(step) >= order.size()) return nullptr;
             return reader.Read(order[static_cast<size_t>(step)]);
         },
-        CacheBudgetBytes(std::nullopt));
+        DefaultCacheBudgetBytes());
     const int ahead = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
 
     cache.Prefetch(1, ahead);
@@ -235,9 +236,7 @@ CLI::App& AddTrackCommand(CLI::App& app, CommandRun& chosen) {
     track.add_option("-o,--output", options->output,
                      "Track file to write: frame,x,y lines, x and y in image widths and heights, y down")
         ->required();
-    track.add_option("--range", options->range, "Frames to track, FIRST-LAST")
-        ->type_name("FIRST-LAST")
-        ->default_str("every input frame on disk");
+    AddRangeOption(track, options->range, "Frames to track, FIRST-LAST");
     track.add_option("--reference", options->reference, "The frame whose region is followed; its move is 0")
         ->type_name("FRAME")
         ->default_str("the first frame of the range");

@@ -7,13 +7,14 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace taviron::cli {
 
 struct TrackOptions {
     std::string input;
     std::string output;
-    std::string range;             // empty: every input frame on disk
+    std::vector<int> range;        // the frames of --range; empty: every input frame on disk
     std::optional<int> reference;  // empty: the first frame of the range
     std::string region;            // X,Y,WIDTH,HEIGHT; empty: the whole frame
     bool verbose = false;

@@ -157,6 +157,22 @@ TEST_F(RenderErrorTest, SetIsHeldToTheRangesAndKindsTheToolDeclares) {
     EXPECT_EQ(accepted.status, 0) << accepted.err;
 }
 
+// Values refused by their own rules are refused as the command line is
+// read: no plug-in is opened for a command line that cannot run.
+TEST_F(RenderErrorTest, ValuesAreRefusedBeforeThePluginIsOpened) {
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"--range", "9-2"}, "--range 9-2 ends before it starts"},
+        {{"--channels", "rgbq"}, "--channels takes letters of \"rgba\", not \"rgbq\""},
+        {{"--set", "Frames"}, "--set takes ID=VALUE, not \"Frames\""},
+    };
+    for (const auto& [arguments, named] : refused) {
+        std::vector<std::string> more = arguments;
+        more.insert(more.end(), {"--plugin", dir / "no-such-module.so"});
+        ExpectFailure(Render(more), 1, named);
+    }
+    ExpectNoOutput();
+}
+
 TEST_F(RenderErrorTest, RenderWithoutAWindowIsNoSilentCopy) {
     const CliResult newcomer = RunTaviron({"render", "-i", dir / "plate.####.png", "-o", dir / "out.####.png"});
     ExpectFailure(newcomer, 1, "--frames");
