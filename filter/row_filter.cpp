@@ -29,7 +29,23 @@ int32_t TileWidthFor(size_t convertedFrames) {
     return static_cast<int32_t>(std::max<size_t>(columns, kTilePadding));
 }
 
+// The same for a tile whose samples are gathered as bytes, every frame into
+// a buffer of its own where it is not read in place.
+int32_t ByteTileWidthFor(size_t frames) {
+    const size_t fits = kTileBufferBytes / (std::max<size_t>(frames, 1) * COLOUR_CHANNELS);
+    const size_t columns = std::min<size_t>(fits, kWidestTile) / kByteTilePadding * kByteTilePadding;
+    return static_cast<int32_t>(std::max<size_t>(columns, kByteTilePadding));
+}
+
 int32_t Padded(int32_t columns) { return (columns + kTilePadding - 1) / kTilePadding * kTilePadding; }
+int32_t BytePadded(int32_t columns) { return (columns + kByteTilePadding - 1) / kByteTilePadding * kByteTilePadding; }
+
+// Methods that choose one of a pixel's samples, which the kernel can then
+// do among the samples as stored.
+bool ChoosesASample(FilterMethod method) {
+    return method == FilterMethod::Median || method == FilterMethod::Max || method == FilterMethod::Min ||
+           method == FilterMethod::Random;
+}
 
 // Copies row y of the source, depth included, to the output unchanged.
 void CopySourceRow(const WorkingState& state, int32_t y) {
@@ -62,6 +78,7 @@ public:
 private:
     const float* Read(const RowSampling& image, int channel, int32_t x0, int32_t count, float* buffer);
     void GatherFrame(size_t j, int32_t x0, int32_t count, int32_t padded);
+    void GatherFrameBytes(size_t j, int32_t x0, int32_t count);
     void WriteTile(int32_t x0, int32_t count);
 
     const WorkingState& state_;
@@ -75,6 +92,8 @@ private:
     // The channels whose samples the kernel reads.
     bool gathered_[COLOUR_CHANNELS] = {};
     bool anyGathered_ = false;
+    // The kernel reads the window's samples as bytes.
+    bool bytes_ = false;
     bool outputInPlace_;
 
     // Views of the borrowed buffers, sized for this row.
@@ -85,6 +104,8 @@ private:
     float* ownBuffers_ = nullptr;
     float* imageRow_ = nullptr;
     int32_t* columns_ = nullptr;
+    const uint8_t** byteSamples_ = nullptr;
+    uint8_t* byteBuffers_ = nullptr;  // frames x channels x tile
 };
 
 RowSampling FrameRow(const WorkingState& state, bool useTracking, size_t j, int32_t y) {
@@ -127,10 +148,20 @@ RowFilter::RowFilter(const WorkingState& state, const RowControls& controls, int
         widest = std::max(widest, mask->Width());
     }
 
-    tileWidth_ = TileWidthFor(converted);
+    // A window of 8-bit frames goes to the kernel as stored where the method
+    // chooses a sample, so that only the chosen samples are widened.
+    bytes_ = ChoosesASample(controls.method) && frameCount_ <= kLargestByteWindow &&
+             std::all_of(scratch.frames.begin(), scratch.frames.end(),
+                         [](const RowSampling& frame) { return frame.HoldsBytes(); });
+    tileWidth_ = bytes_ ? ByteTileWidthFor(frameCount_) : TileWidthFor(converted);
     const size_t tile = static_cast<size_t>(tileWidth_);
-    samples_ = AtLeast(scratch.samples, frameCount_ * COLOUR_CHANNELS);
-    sampleBuffers_ = AtLeast(scratch.sampleBuffers, converted * COLOUR_CHANNELS * tile);
+    if (bytes_) {
+        byteSamples_ = AtLeast(scratch.byteSamples, frameCount_ * COLOUR_CHANNELS);
+        byteBuffers_ = AtLeast(scratch.byteBuffers, frameCount_ * COLOUR_CHANNELS * tile);
+    } else {
+        samples_ = AtLeast(scratch.samples, frameCount_ * COLOUR_CHANNELS);
+        sampleBuffers_ = AtLeast(scratch.sampleBuffers, converted * COLOUR_CHANNELS * tile);
+    }
     ownBuffers_ = AtLeast(scratch.ownBuffers, (2 * COLOUR_CHANNELS + 1) * tile);
     imageRow_ = AtLeast(scratch.imageRow, static_cast<size_t>(widest));
     columns_ = AtLeast(scratch.columns, tile);
@@ -138,6 +169,7 @@ RowFilter::RowFilter(const WorkingState& state, const RowControls& controls, int
     tile_.method = controls.method;
     tile_.frameCount = frameCount_;
     tile_.samples = samples_;
+    tile_.bytes = byteSamples_;
     for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
         tile_.channelOn[channel] = controls.channelOn[channel];
     }
@@ -184,13 +216,32 @@ void RowFilter::GatherFrame(size_t j, int32_t x0, int32_t count, int32_t padded)
     }
 }
 
+// Points the tile's samples of frame j, an 8-bit one, at its planes, or
+// gathers them into the frame's buffers.
+void RowFilter::GatherFrameBytes(size_t j, int32_t x0, int32_t count) {
+    const RowSampling& frame = frames_[j];
+    const size_t tile = static_cast<size_t>(tileWidth_);
+    const TileColumns columns = frame.Locate(x0, count, columns_);
+    uint8_t* buffers = byteBuffers_ + j * COLOUR_CHANNELS * tile;
+    for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
+        if (gathered_[channel]) {
+            byteSamples_[static_cast<size_t>(channel) * frameCount_ + j] =
+                frame.ReadBytes(channel, columns, columns_, count, BytePadded(count), buffers + channel * tile);
+        }
+    }
+}
+
 void RowFilter::FilterTile(int32_t x0, int32_t count) {
     const int32_t padded = Padded(count);
     const size_t tile = static_cast<size_t>(tileWidth_);
     tile_.columns = count;
     tile_.paddedColumns = padded;
     for (size_t j = 0; anyGathered_ && j < frameCount_; ++j) {
-        GatherFrame(j, x0, count, padded);
+        if (bytes_) {
+            GatherFrameBytes(j, x0, count);
+        } else {
+            GatherFrame(j, x0, count, padded);
+        }
     }
     float* own = ownBuffers_;
     for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {

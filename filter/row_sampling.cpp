@@ -17,6 +17,10 @@ RowSampling::RowSampling(const Image& image, int32_t row, double shiftX)
         for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
             floatRows_[channel] = static_cast<const float*>(image.RawRow(channel, row));
         }
+    } else if (image.Type() == PixelType::UInt8) {
+        for (int channel = 0; channel < COLOUR_CHANNELS; ++channel) {
+            byteRows_[channel] = static_cast<const uint8_t*>(image.RawRow(channel, row));
+        }
     }
 }
 
@@ -48,6 +52,23 @@ const float* RowSampling::ReadElsewhere(int channel, const TileColumns& columns,
         }
     }
     std::fill(buffer + count, buffer + padded, 0.0f);
+    return buffer;
+}
+
+const uint8_t* RowSampling::ReadBytes(int channel, const TileColumns& columns, const int32_t* list, int32_t count,
+                                      int32_t padded, uint8_t* buffer) const {
+    const uint8_t* row = byteRows_[channel];
+    if (columns.consecutive) {
+        if (columns.first + padded <= width_) {
+            return row + columns.first;
+        }
+        std::copy_n(row + columns.first, count, buffer);
+    } else {
+        for (int32_t i = 0; i < count; ++i) {
+            buffer[i] = row[list[i]];
+        }
+    }
+    std::fill(buffer + count, buffer + padded, uint8_t{0});
     return buffer;
 }
 

@@ -1,8 +1,9 @@
 // Reading a row's samples a tile at a time. For one output row every frame is
 // read on one row of its own, and the column it is read at never decreases
 // along the row, so a tile of pixels needs one span of each frame row: it is
-// taken straight from a float plane where it lies there in a run, and
-// otherwise converted to float by the host and gathered.
+// taken straight from a float plane (or an 8-bit one, for a kernel that
+// reads bytes) where it lies there in a run, and otherwise converted to float
+// by the host and gathered.
 #pragma once
 
 #include <filter/pixel_filter.h>
@@ -58,6 +59,14 @@ public:
     const float* ReadElsewhere(int channel, const TileColumns& columns, const int32_t* list, int32_t count,
                                int32_t padded, float* buffer, float* row) const;
 
+    // Whether the image's samples are 8-bit.
+    bool HoldsBytes() const { return byteRows_[0] != nullptr; }
+    // As ReadElsewhere, the samples of an 8-bit image as stored: a pointer
+    // into its plane where the columns follow each other there, else
+    // `buffer` filled, padded with zeros.
+    const uint8_t* ReadBytes(int channel, const TileColumns& columns, const int32_t* list, int32_t count,
+                             int32_t padded, uint8_t* buffer) const;
+
 private:
     const Image* image_;
     int32_t width_;
@@ -68,6 +77,8 @@ private:
     bool inPlace_;
     // The row of each colour plane of a float image, else none.
     const float* floatRows_[COLOUR_CHANNELS] = {};
+    // The same of an 8-bit image.
+    const uint8_t* byteRows_[COLOUR_CHANNELS] = {};
 };
 
 }  // namespace taviron

@@ -24,6 +24,8 @@ struct RowScratch {
     std::vector<float> imageRow;       // a whole row, to gather from
     std::vector<int32_t> columns;
     std::vector<int32_t> keys;
+    std::vector<const uint8_t*> byteSamples;
+    std::vector<uint8_t> byteBuffers;  // frames x channels x tile
     UniformScratch uniform;
 };
 

@@ -8,6 +8,7 @@
 // units, so everything has internal linkage (see vector_ops.h).
 #pragma once
 
+#include "byte_selection.h"
 #include "selection_network.h"
 #include "vector_ops.h"
 
@@ -233,6 +234,56 @@ void MedianChannel(const TileJob& job, int channel) {
     }
 }
 
+// The chosen 8-bit samples of the column vector at `column`, widened and
+// finished a float vector at a time.
+template <class V>
+void FinishBytes(const TileJob& job, int channel, int32_t column, typename V::Bytes::U chosen) {
+    using B = typename V::Bytes;
+    uint8_t bytes[B::kLanes];
+    B::Store(bytes, chosen);
+    for (int lane = 0; lane < B::kLanes && column + lane < job.paddedColumns; lane += V::kLanes) {
+        Finish<V>(job, channel, column + lane, V::WidenBytes(bytes + lane));
+    }
+}
+
+template <class V, int Frames>
+void ByteMedianChannelByNetwork(const TileJob& job, int channel) {
+    using B = typename V::Bytes;
+    ByteSamples samples = job.bytes + static_cast<size_t>(channel) * job.frameCount;
+    for (int32_t column = 0; column < job.paddedColumns; column += B::kLanes) {
+        FinishBytes<V>(job, channel, column, ByteOfRankByNetwork<B, Frames>(samples, column));
+    }
+}
+
+template <class V, int... Frames>
+ChannelFilter<V> ByteNetworkFor(size_t frames, std::integer_sequence<int, Frames...>) {
+    static constexpr ChannelFilter<V> table[] = {&ByteMedianChannelByNetwork<V, Frames + 1>...};
+    return table[frames - 1];
+}
+
+template <class V>
+void ByteMedianChannel(const TileJob& job, int channel) {
+    using B = typename V::Bytes;
+    const size_t frames = job.frameCount;
+    if (!job.medianBySearch && frames <= kLargestByteMedianNetwork) {
+        ByteNetworkFor<V>(frames, std::make_integer_sequence<int, kLargestByteMedianNetwork>{})(job, channel);
+        return;
+    }
+    ByteSamples samples = job.bytes + static_cast<size_t>(channel) * frames;
+    for (int32_t column = 0; column < job.paddedColumns; column += B::kLanes) {
+        FinishBytes<V>(job, channel, column, ByteOfRank<B>(samples, frames, frames / 2, column));
+    }
+}
+
+template <class V, bool Largest>
+void ExtremeByteChannel(const TileJob& job, int channel) {
+    using B = typename V::Bytes;
+    ByteSamples samples = job.bytes + static_cast<size_t>(channel) * job.frameCount;
+    for (int32_t column = 0; column < job.paddedColumns; column += B::kLanes) {
+        FinishBytes<V>(job, channel, column, ExtremeByte<B, Largest>(samples, job.frameCount, column));
+    }
+}
+
 // A method that reduces a column vector's samples to one value, as Average
 // and Extreme do.
 template <class V>
@@ -255,10 +306,12 @@ void RandomTile(const TileJob& job) {
             column < job.columns && (job.maskAlpha == nullptr || !(job.maskAlpha[column] <= 0.0f));
         const size_t frame = filtered ? static_cast<unsigned>(std::rand()) % job.frameCount : 0;
         for (int channel = 0; channel < 4; ++channel) {
+            const size_t picked = static_cast<size_t>(channel) * job.frameCount + frame;
             job.out[channel][column] =
                 !filtered || !job.channelOn[channel] ? job.source[channel][column]
                 : job.channelUniform[channel]        ? job.uniformResult[channel]
-                                                     : job.samples[static_cast<size_t>(channel) * job.frameCount + frame][column];
+                : job.bytes != nullptr               ? WidenedByte(job.bytes[picked][column])
+                                                     : job.samples[picked][column];
         }
     }
     for (int channel = 0; channel < 4; ++channel) {
@@ -296,16 +349,18 @@ template <class V>
 void FilterTile(const TileJob& job) {
     switch (job.method) {
     case FilterMethod::Median:
-        FilterChannels<V>(job, &MedianChannel<V>);
+        FilterChannels<V>(job, job.bytes != nullptr ? &ByteMedianChannel<V> : &MedianChannel<V>);
         return;
     case FilterMethod::Average:
         FilterChannels<V>(job, &ReducedChannel<V, &Average<V>>);
         return;
     case FilterMethod::Max:
-        FilterChannels<V>(job, &ReducedChannel<V, &Extreme<V, true>>);
+        FilterChannels<V>(job, job.bytes != nullptr ? &ExtremeByteChannel<V, true>
+                                                    : &ReducedChannel<V, &Extreme<V, true>>);
         return;
     case FilterMethod::Min:
-        FilterChannels<V>(job, &ReducedChannel<V, &Extreme<V, false>>);
+        FilterChannels<V>(job, job.bytes != nullptr ? &ExtremeByteChannel<V, false>
+                                                    : &ReducedChannel<V, &Extreme<V, false>>);
         return;
     case FilterMethod::Random:
         RandomTile<V>(job);

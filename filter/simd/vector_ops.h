@@ -9,7 +9,10 @@
 // renaming these intrinsics while leaving the dispatch to us.
 //
 // Lanes hold 32-bit values: floats, or their order keys (an int32 that sorts
-// like IEEE totalOrder, so NaN and signed zeros have one defined order).
+// like IEEE totalOrder, so NaN and signed zeros have one defined order). Each
+// float type names, as `Bytes`, a type whose lanes hold 8-bit samples as
+// stored, a whole number of float vectors wide, and widens them as the host
+// reads them (value / 255, correctly rounded).
 //
 // This header is compiled under different instruction-set flags in different
 // translation units. Everything here has internal linkage so that the linker
@@ -25,10 +28,51 @@
 #pragma GCC diagnostic pop
 
 #include <cstdint>
+#include <cstring>
 
 namespace taviron {
 namespace simd {
 namespace {
+
+// Unsigned 8-bit lanes. `U` is both the samples and the masks (all ones in
+// the lanes where a comparison holds); the names Min, Max and I let the
+// selection networks sort bytes as they sort keys.
+struct BytesSse2 {
+    static constexpr int kLanes = 16;
+    using U = __m128i;
+    using I = U;
+
+    static U Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static void Store(uint8_t* p, U v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+    static U Splat(uint8_t v) { return _mm_set1_epi8(static_cast<char>(v)); }
+    static U Min(U a, U b) { return _mm_min_epu8(a, b); }
+    static U Max(U a, U b) { return _mm_max_epu8(a, b); }
+    static U AtMost(U a, U b) { return _mm_cmpeq_epi8(_mm_max_epu8(a, b), b); }
+    // Adds one where the mask holds; counts stay below 256.
+    static U CountWhere(U count, U m) { return _mm_sub_epi8(count, m); }
+    static U Add(U a, U b) { return _mm_add_epi8(a, b); }
+    static U Or(U a, U b) { return _mm_or_si128(a, b); }
+    static U And(U a, U b) { return _mm_and_si128(a, b); }
+};
+
+#if defined(__AVX2__)
+struct BytesAvx2 {
+    static constexpr int kLanes = 32;
+    using U = __m256i;
+    using I = U;
+
+    static U Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+    static void Store(uint8_t* p, U v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+    static U Splat(uint8_t v) { return _mm256_set1_epi8(static_cast<char>(v)); }
+    static U Min(U a, U b) { return _mm256_min_epu8(a, b); }
+    static U Max(U a, U b) { return _mm256_max_epu8(a, b); }
+    static U AtMost(U a, U b) { return _mm256_cmpeq_epi8(_mm256_max_epu8(a, b), b); }
+    static U CountWhere(U count, U m) { return _mm256_sub_epi8(count, m); }
+    static U Add(U a, U b) { return _mm256_add_epi8(a, b); }
+    static U Or(U a, U b) { return _mm256_or_si256(a, b); }
+    static U And(U a, U b) { return _mm256_and_si256(a, b); }
+};
+#endif
 
 struct VecSse2 {
     static constexpr int kLanes = 4;
@@ -89,6 +133,16 @@ struct VecSse2 {
     // Unordered: true where either is NaN.
     static M NotLessEqual(F a, F b) { return _mm_castps_si128(_mm_cmpnle_ps(a, b)); }
     static M IsNaN(F v) { return _mm_castps_si128(_mm_cmpunord_ps(v, v)); }
+
+    using Bytes = BytesSse2;
+    // kLanes 8-bit samples from p, as the host reads them.
+    static F WidenBytes(const uint8_t* p) {
+        int32_t four;
+        std::memcpy(&four, p, sizeof four);
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i words = _mm_unpacklo_epi8(_mm_cvtsi32_si128(four), zero);
+        return Div(_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero)), SplatF(255.0f));
+    }
 };
 
 #if defined(__AVX2__)
@@ -139,6 +193,12 @@ struct VecAvx2 {
     static M LessEqual(F a, F b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_LE_OQ)); }
     static M NotLessEqual(F a, F b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_NLE_UQ)); }
     static M IsNaN(F v) { return _mm256_castps_si256(_mm256_cmp_ps(v, v, _CMP_UNORD_Q)); }
+
+    using Bytes = BytesAvx2;
+    static F WidenBytes(const uint8_t* p) {
+        const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        return Div(_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(eight)), SplatF(255.0f));
+    }
 };
 #endif
 
@@ -193,6 +253,13 @@ struct VecAvx512 {
     static M LessEqual(F a, F b) { return _mm512_cmp_ps_mask(a, b, _CMP_LE_OQ); }
     static M NotLessEqual(F a, F b) { return _mm512_cmp_ps_mask(a, b, _CMP_NLE_UQ); }
     static M IsNaN(F v) { return _mm512_cmp_ps_mask(v, v, _CMP_UNORD_Q); }
+
+    // Byte operations on 512 bits need AVX-512BW; every AVX-512F CPU has AVX2.
+    using Bytes = BytesAvx2;
+    static F WidenBytes(const uint8_t* p) {
+        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        return Div(_mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(sixteen)), SplatF(255.0f));
+    }
 };
 #endif
 

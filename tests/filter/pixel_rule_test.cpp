@@ -46,6 +46,12 @@ public:
         scene_.framePoints.emplace_back(point);
         return *scene_.frames.back();
     }
+    Image& AddFrameOfType(PixelType type, const FltPixel& fill) {
+        scene_.frames.emplace_back(new Image(scene_.source->Width(), scene_.source->Height(), type));
+        scene_.frames.back()->Fill(fill);
+        scene_.framePoints.emplace_back();
+        return *scene_.frames.back();
+    }
     Image& SetMask(const FltPixel& fill) {
         return SetMaskOfSize(scene_.source->Width(), scene_.source->Height(), fill);
     }
@@ -494,6 +500,30 @@ TEST_P(FilterPixelRandom, OneDrawPerFilteredPixelPicksOneFrameForAllChannels) {
         EXPECT_TRUE(SameBits(out, expected)) << x << ": " << Describe(out);
     }
     EXPECT_EQ(std::rand(), afterRow);
+}
+
+// From 8-bit frames the pick is the picked frame's sample as the frame
+// reads it, across whole vectors and the tail of the row.
+TEST_P(FilterPixelRandom, PicksFromEightBitFramesAsTheyRead) {
+    constexpr int32_t kWidth = 70;
+    constexpr int kFrames = 7;
+    RowScene scene(kWidth, 1, Pixel(-1, -2, -3, -4, -5));
+    std::vector<FltPixel> stored;
+    for (int j = 0; j < kFrames; ++j) {
+        const auto value = [j](int channel) { return ShuffledValue(channel, j, kFrames) / 37.0f; };
+        Image& frame = scene.AddFrameOfType(PixelType::UInt8, Pixel(value(0), value(1), value(2), value(3), 0));
+        stored.emplace_back();
+        frame.GetPixel(0, 0, stored.back());
+    }
+    std::srand(4321);
+    const Image& output = scene.Run(AllChannels(FilterMethod::Random));
+    std::srand(4321);
+    for (int32_t x = 0; x < kWidth; ++x) {
+        const FltPixel& picked = stored[static_cast<unsigned>(std::rand()) % kFrames];
+        FltPixel out;
+        output.GetPixel(x, 0, out);
+        EXPECT_TRUE(SameBits(out, Pixel(picked.B, picked.G, picked.R, picked.A, -5))) << x << ": " << Describe(out);
+    }
 }
 
 TEST_P(FilterPixelRandom, DrawsEvenWithEveryChannelOff) {

@@ -53,6 +53,11 @@ public:
 
     FltPixel SamplePixel() { return Pixel(Sample(), Sample(), Sample(), Sample(), Sample()); }
 
+    // For 8-bit images: every byte value as likely as the others, and now
+    // and then an awkward value (most of which become 0 or 255).
+    float ByteSample() { return Chance(0.3) ? Sample() : static_cast<float>(Between(0, 255)) / 255.0f; }
+    FltPixel BytePixel() { return Pixel(ByteSample(), ByteSample(), ByteSample(), ByteSample(), Sample()); }
+
     float MaskAlpha() {
         static const uint32_t alphas[] = {
             0x00000000u, 0x80000000u, 0xbf800000u,  // 0, -0, -1: untouched
@@ -82,14 +87,16 @@ private:
     std::mt19937 rng_;
 };
 
-// Rows of a scene: the sizes drawn, and whether images other than the
-// output take every pixel type rather than float alone.
+// Rows of a scene: the sizes drawn, whether images other than the output
+// take every pixel type rather than float alone, and whether every frame is
+// 8-bit instead.
 struct SceneShape {
     int32_t minWidth;
     int32_t maxWidth;
     int32_t minHeight;
     int32_t maxHeight;
     bool mixedTypes;
+    bool eightBitFrames = false;
 };
 
 constexpr SceneShape kSmallRows = {1, 9, 1, 5, false};
@@ -105,11 +112,13 @@ PixelType DrawType(AwkwardValues& values, const SceneShape& shape) {
 // a fixed range, wide ones around their own width.
 int32_t OtherWidth(AwkwardValues& values, int32_t width) { return values.Between(1, width < 10 ? 12 : width + 20); }
 
-ImageRef RandomImage(AwkwardValues& values, int32_t width, int32_t height, PixelType type = PixelType::Float) {
+// `spreadBytes`: samples drawn for 8-bit frames (BytePixel).
+ImageRef RandomImage(AwkwardValues& values, int32_t width, int32_t height, PixelType type = PixelType::Float,
+                     bool spreadBytes = false) {
     ImageRef image(new Image(width, height, type));
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) {
-            image->SetPixel(x, y, values.SamplePixel());
+            image->SetPixel(x, y, spreadBytes ? values.BytePixel() : values.SamplePixel());
         }
     }
     return image;
@@ -145,7 +154,9 @@ Scene MakeScene(uint32_t seed, int frameCount, const SceneShape& shape) {
     for (int j = 0; j < frameCount; ++j) {
         const bool otherSize = values.Chance(0.3);
         scene.frames.push_back(RandomImage(values, otherSize ? OtherWidth(values, width) : width,
-                                           otherSize ? values.Between(1, 7) : height, DrawType(values, shape)));
+                                           otherSize ? values.Between(1, 7) : height,
+                                           shape.eightBitFrames ? PixelType::UInt8 : DrawType(values, shape),
+                                           shape.eightBitFrames));
         if (!values.Chance(0.15)) {
             scene.framePoints.emplace_back(new Point(values.Coordinate(), values.Coordinate()));
         } else {
@@ -267,6 +278,24 @@ TEST_P(FilterRowReference, WideWindowsOverSeveralTiles) {
     constexpr SceneShape shape = {40, 120, 1, 1, true};
     for (int frameCount : {501, 301}) {
         ExpectMatch(frameCount, 9000u + static_cast<uint32_t>(frameCount), shape);
+    }
+}
+
+// Windows of 8-bit frames, whose samples the kernel takes as stored for the
+// methods that choose one: even and odd windows, the widest that fits its
+// byte counters and one past it, rows that end inside a vector, rows of
+// several tiles, frames of other sizes read at clamped columns, tracked
+// frames read displaced.
+TEST_P(FilterRowReference, WindowsOfEightBitFrames) {
+    constexpr SceneShape rows = {1, 140, 1, 3, true, true};
+    for (int frameCount : {1, 2, 3, 4, 5, 7, 8, 9, 16, 25, 31, 32, 33, 63, 64, 65, 80, 81}) {
+        for (uint32_t variant = 0; variant < 3; ++variant) {
+            ExpectMatch(frameCount, 13000u + 10u * static_cast<uint32_t>(frameCount) + variant, rows);
+        }
+    }
+    constexpr SceneShape severalTiles = {500, 700, 1, 1, true, true};
+    for (int frameCount : {81, 255, 256}) {
+        ExpectMatch(frameCount, 14000u + static_cast<uint32_t>(frameCount), severalTiles);
     }
 }
 

@@ -1,6 +1,7 @@
 // One tile of a row, as the vectorised kernel sees it: every sample already
-// converted to float and laid out by channel and frame, columns side by side,
-// so that one vector lane computes one pixel.
+// converted to float (or, from 8-bit frames, as stored) and laid out by
+// channel and frame, columns side by side, so that one vector lane computes
+// one pixel.
 #pragma once
 
 #include <contract/combo_items.h>
@@ -12,6 +13,11 @@ namespace taviron {
 
 // Every span of a tile is padded to a multiple of the widest vector.
 constexpr int32_t kTilePadding = 16;
+// Spans of 8-bit samples are padded to a multiple of the widest byte vector.
+constexpr int32_t kByteTilePadding = 64;
+// The widest window whose samples the kernel takes as bytes: it counts them
+// in bytes.
+constexpr size_t kLargestByteWindow = 255;
 
 struct TileJob {
     FilterMethod method = FilterMethod::Median;  // a method that IsFilterMethod knows
@@ -20,6 +26,12 @@ struct TileJob {
     int32_t paddedColumns = 0;  // columns rounded up to kTilePadding
     // samples[channel * frameCount + frame]: paddedColumns floats each.
     const float* const* samples = nullptr;
+    // Instead of `samples`, for median, max, min and random: the samples of
+    // a window of 8-bit frames as stored, bytes[channel * frameCount +
+    // frame], paddedColumns rounded up to kByteTilePadding bytes each; at
+    // most kLargestByteWindow frames. The kernel widens only the samples it
+    // chooses.
+    const uint8_t* const* bytes = nullptr;
     const float* source[4] = {};
     const float* maskAlpha = nullptr;  // none: every pixel is filtered
     bool channelOn[4] = {};
