@@ -8,7 +8,7 @@
 
 namespace bench {
 
-void MedianSelect(benchmark::State& state, int frames, bool bySearch) {
+void MedianSelect(benchmark::State& state, int frames, bool bySearch, bool asBytes) {
     constexpr int32_t kColumns = 512;
     constexpr int kChannels = 4;
     const size_t n = static_cast<size_t>(frames);
@@ -22,6 +22,14 @@ void MedianSelect(benchmark::State& state, int frames, bool bySearch) {
     for (size_t entry = 0; entry < n * kChannels; ++entry) {
         spans.push_back(samples.data() + entry * kColumns);
     }
+    std::vector<uint8_t> bytes(samples.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<uint8_t>(samples[i] * 255.0f);
+    }
+    std::vector<const uint8_t*> byteSpans;
+    for (size_t entry = 0; entry < n * kChannels; ++entry) {
+        byteSpans.push_back(bytes.data() + entry * kColumns);
+    }
     std::vector<float> source(kChannels * kColumns, 0.5f);
     std::vector<float> out(kChannels * kColumns);
     std::vector<int32_t> keys(n * taviron::kTilePadding);
@@ -32,6 +40,7 @@ void MedianSelect(benchmark::State& state, int frames, bool bySearch) {
     job.columns = kColumns;
     job.paddedColumns = kColumns;
     job.samples = spans.data();
+    job.bytes = asBytes ? byteSpans.data() : nullptr;
     for (int channel = 0; channel < kChannels; ++channel) {
         job.source[channel] = source.data() + channel * kColumns;
         job.out[channel] = out.data() + channel * kColumns;

@@ -48,6 +48,9 @@ struct BytesSse2 {
     static U Min(U a, U b) { return _mm_min_epu8(a, b); }
     static U Max(U a, U b) { return _mm_max_epu8(a, b); }
     static U AtMost(U a, U b) { return _mm_cmpeq_epi8(_mm_max_epu8(a, b), b); }
+    // Unsigned bytes with the top bit flipped compare as signed ones.
+    static U FlipTopBit(U a) { return _mm_xor_si128(a, _mm_set1_epi8(static_cast<char>(0x80))); }
+    static U GreaterSigned(U a, U b) { return _mm_cmpgt_epi8(a, b); }
     // Adds one where the mask holds; counts stay below 256.
     static U CountWhere(U count, U m) { return _mm_sub_epi8(count, m); }
     static U Add(U a, U b) { return _mm_add_epi8(a, b); }
@@ -67,6 +70,8 @@ struct BytesAvx2 {
     static U Min(U a, U b) { return _mm256_min_epu8(a, b); }
     static U Max(U a, U b) { return _mm256_max_epu8(a, b); }
     static U AtMost(U a, U b) { return _mm256_cmpeq_epi8(_mm256_max_epu8(a, b), b); }
+    static U FlipTopBit(U a) { return _mm256_xor_si256(a, _mm256_set1_epi8(static_cast<char>(0x80))); }
+    static U GreaterSigned(U a, U b) { return _mm256_cmpgt_epi8(a, b); }
     static U CountWhere(U count, U m) { return _mm256_sub_epi8(count, m); }
     static U Add(U a, U b) { return _mm256_add_epi8(a, b); }
     static U Or(U a, U b) { return _mm256_or_si256(a, b); }

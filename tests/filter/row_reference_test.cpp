@@ -288,7 +288,7 @@ TEST_P(FilterRowReference, WideWindowsOverSeveralTiles) {
 // frames read displaced.
 TEST_P(FilterRowReference, WindowsOfEightBitFrames) {
     constexpr SceneShape rows = {1, 140, 1, 3, true, true};
-    for (int frameCount : {1, 2, 3, 4, 5, 7, 8, 9, 16, 25, 31, 32, 33, 63, 64, 65, 80, 81}) {
+    for (int frameCount : {1, 2, 3, 4, 5, 7, 8, 9, 16, 25, 31, 32, 33, 40, 41, 63, 64, 65, 80, 81}) {
         for (uint32_t variant = 0; variant < 3; ++variant) {
             ExpectMatch(frameCount, 13000u + 10u * static_cast<uint32_t>(frameCount) + variant, rows);
         }
