@@ -25,9 +25,8 @@ void PrintFrames(const char* what, const std::string& pattern, const std::set<in
                 RangesText(frames).c_str());
 }
 
-}  // namespace
-
-ExitStatus PrintDryRun(const RenderPlan& plan, bool skipExisting) {
+// What a dry run finds of the frames of a plan.
+struct FramesFound {
     std::set<int> written;
     std::set<int> read;
     std::set<int> noInput;
@@ -36,55 +35,70 @@ ExitStatus PrintDryRun(const RenderPlan& plan, bool skipExisting) {
     std::set<int> broken;  // an output there that is rendered again
     std::set<int> untracked;
     std::set<int> missingPoints;
-    for (int frame : plan.frames) {
-        const bool outputThere = skipExisting && Exists(plan.output.PathOf(frame));
-        if (outputThere && CompleteOutputExists(plan.output.PathOf(frame))) {
-            done.insert(frame);
-            continue;
-        }
-        if (!Exists(plan.input.PathOf(frame))) {
-            noInput.insert(frame);
-            continue;
-        }
-        if (plan.trackGaps) {
-            const std::set<int> points = plan.trackGaps->MissingFor(frame);
-            if (!points.empty()) {
-                untracked.insert(frame);
-                missingPoints.insert(points.begin(), points.end());
-                continue;
-            }
-        }
-        // The render decodes the window before it looks for the mask.
-        const FrameSpan span = InputFramesOf(frame, plan.window);
-        for (int64_t neighbour = span.first; neighbour <= span.last; ++neighbour)
-            if (Exists(plan.input.PathOf(static_cast<int>(neighbour)))) read.insert(static_cast<int>(neighbour));
-        if (plan.mask && !Exists(plan.mask->PathOf(frame))) {
-            noMask.insert(frame);
-            continue;
-        }
-        written.insert(frame);
-        if (outputThere) broken.insert(frame);
+};
+
+// Puts `frame` where the render would: skipped, failed or written (and its
+// window read).
+void Classify(int frame, const RenderPlan& plan, bool skipExisting, FramesFound& found) {
+    const bool outputThere = skipExisting && Exists(plan.output.PathOf(frame));
+    if (outputThere && CompleteOutputExists(plan.output.PathOf(frame))) {
+        found.done.insert(frame);
+        return;
     }
+    if (!Exists(plan.input.PathOf(frame))) {
+        found.noInput.insert(frame);
+        return;
+    }
+    if (plan.trackGaps) {
+        const std::set<int> points = plan.trackGaps->MissingFor(frame);
+        if (!points.empty()) {
+            found.untracked.insert(frame);
+            found.missingPoints.insert(points.begin(), points.end());
+            return;
+        }
+    }
+    // The render decodes the window before it looks for the mask.
+    const FrameSpan span = InputFramesOf(frame, plan.window);
+    for (int64_t neighbour = span.first; neighbour <= span.last; ++neighbour)
+        if (Exists(plan.input.PathOf(static_cast<int>(neighbour)))) found.read.insert(static_cast<int>(neighbour));
+    if (plan.mask && !Exists(plan.mask->PathOf(frame))) {
+        found.noMask.insert(frame);
+        return;
+    }
+    found.written.insert(frame);
+    if (outputThere) found.broken.insert(frame);
+}
+
+void PrintFound(const RenderPlan& plan, const FramesFound& found) {
     std::printf("dry run: no frame is decoded or written\n");
     std::printf("window: frames %+lld to %+lld around each frame\n", static_cast<long long>(plan.window.first),
                 static_cast<long long>(plan.window.last));
-    if (plan.input.IsSequence()) PrintFrames("read", plan.input.Text(), read);
-    else if (!read.empty()) std::printf("read %s\n", PrintableLine(plan.input.Text()).c_str());
-    if (plan.mask && !written.empty()) {
-        if (plan.mask->IsSequence()) PrintFrames("read mask", plan.mask->Text(), written);
+    if (plan.input.IsSequence()) PrintFrames("read", plan.input.Text(), found.read);
+    else if (!found.read.empty()) std::printf("read %s\n", PrintableLine(plan.input.Text()).c_str());
+    if (plan.mask && !found.written.empty()) {
+        if (plan.mask->IsSequence()) PrintFrames("read mask", plan.mask->Text(), found.written);
         else std::printf("read mask %s\n", PrintableLine(plan.mask->Text()).c_str());
     }
-    PrintFrames("write", plan.output.Text(), written);
-    PrintFrames("skip, no input file,", plan.input.Text(), noInput);
-    PrintFrames("skip, no mask file,", plan.mask ? plan.mask->Text() : "", noMask);
-    PrintFrames("skip, complete output exists,", plan.output.Text(), done);
-    PrintFrames("render again, output does not decode whole,", plan.output.Text(), broken);
-    if (!untracked.empty())
+    PrintFrames("write", plan.output.Text(), found.written);
+    PrintFrames("skip, no input file,", plan.input.Text(), found.noInput);
+    PrintFrames("skip, no mask file,", plan.mask ? plan.mask->Text() : "", found.noMask);
+    PrintFrames("skip, complete output exists,", plan.output.Text(), found.done);
+    PrintFrames("render again, output does not decode whole,", plan.output.Text(), found.broken);
+    if (!found.untracked.empty())
         PrintFrames(("fail, the track file " + plan.trackGaps->TrackPath() + " has no point for frame" +
-                     (missingPoints.size() > 1 ? "s " : " ") + RangesText(missingPoints) + ",")
+                     (found.missingPoints.size() > 1 ? "s " : " ") + RangesText(found.missingPoints) + ",")
                         .c_str(),
-                    plan.output.Text(), untracked);
-    return noInput.empty() && noMask.empty() && untracked.empty() ? ExitStatus::Ok : ExitStatus::Input;
+                    plan.output.Text(), found.untracked);
+}
+
+}  // namespace
+
+ExitStatus PrintDryRun(const RenderPlan& plan, bool skipExisting) {
+    FramesFound found;
+    for (int frame : plan.frames) Classify(frame, plan, skipExisting, found);
+    PrintFound(plan, found);
+    return found.noInput.empty() && found.noMask.empty() && found.untracked.empty() ? ExitStatus::Ok
+                                                                                    : ExitStatus::Input;
 }
 
 }  // namespace taviron::cli

@@ -55,12 +55,17 @@ CLI::Validator NotEmpty(const std::string& range) {
 // Words of a closed list, whatever their case.
 CLI::Validator OneOf(const std::vector<std::string>& words) { return CLI::IsMember(words, CLI::ignore_case); }
 
-void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
+// The sequences read and written, and the frames of them.
+void AddSequenceOptions(CLI::App& render, RenderOptions& options) {
     render.add_option("-i,--input", options.input, "Input sequence: plate.####.exr, plate.%04d.exr or one file")
         ->required();
     render.add_option("-o,--output", options.output, "Output sequence, same forms; the extension picks the format")
         ->required();
     AddRangeOption(render, options.range, "Frames to render, FIRST-LAST");
+}
+
+// The tool's controls that have options of their own.
+void AddControlOptions(CLI::App& render, RenderOptions& options) {
     render.add_option("--frames", options.controls.frames,
                       "Frames sampled on each side of the current one, 0 to 250 (\"Frames\"); needed unless --set "
                       "Frames=N gives it, since the tool's starting value 0 copies the input")
@@ -88,6 +93,10 @@ void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
             "Channels to filter, letters of rgba (others stay as they are)")
         ->type_name("LETTERS")
         ->default_str("rgba");
+}
+
+// Where the filter may change pixels, and the points it follows.
+void AddMaskAndTrackOptions(CLI::App& render, RenderOptions& options) {
     render.add_option("--mask", options.mask, "Mask sequence or single file; where its alpha is 0 nothing changes")
         ->default_str("none");
     render.add_option("--track", options.track,
@@ -105,6 +114,10 @@ void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
             "they are")
         ->check(OneOf({"feature", "offset"}))
         ->default_str("feature");
+}
+
+// Any control by its ID, after the options above.
+void AddSetOption(CLI::App& render, RenderOptions& options) {
     render
         .add_option_function<std::vector<std::string>>(
             "--set",
@@ -114,6 +127,11 @@ void AddSourceAndControlOptions(CLI::App& render, RenderOptions& options) {
             "Set any control by its ID, e.g. --set Threshold=0.1 (repeatable)")
         ->type_name("ID=VALUE")
         ->default_str("none");
+}
+
+// How the render uses the machine: threads, memory, the scratch folder,
+// and the output's pixel type; what it tells while it runs.
+void AddRunOptions(CLI::App& render, RenderOptions& options) {
     render.add_option("--threads", options.threads, "Threads that decode, filter and write frames")
         ->check(kWhole & CLI::Range(1, 1024))
         ->default_str("one per core");
@@ -164,7 +182,11 @@ void AddOutputOptions(CLI::App& render, RenderOptions& options) {
 }  // namespace
 
 void AddRenderOptions(CLI::App& render, RenderOptions& options) {
-    AddSourceAndControlOptions(render, options);
+    AddSequenceOptions(render, options);
+    AddControlOptions(render, options);
+    AddMaskAndTrackOptions(render, options);
+    AddSetOption(render, options);
+    AddRunOptions(render, options);
     AddOutputOptions(render, options);
 }
 

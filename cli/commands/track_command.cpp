@@ -141,16 +141,126 @@ void PrintSummary(const std::map<int, DriftMeasurement>& measured, size_t total,
     std::fprintf(stderr, "\n");
 }
 
-}  // namespace
-
-int RunTrack(const TrackOptions& options) {
-    const FramePattern input(options.input);
-    const std::vector<int> frames = options.range.empty() ? input.FramesOnDisk() : options.range;
+// The frames of the range, or else every input frame on disk, and the one
+// the others are measured from.
+std::vector<int> FramesToTrack(const FramePattern& input, const TrackOptions& options) {
+    std::vector<int> frames = options.range.empty() ? input.FramesOnDisk() : options.range;
     if (frames.empty()) throw InputError("no frames of " + options.input + " found on disk");
     const int reference = options.reference.value_or(frames.front());
     if (!std::binary_search(frames.begin(), frames.end(), reference))
         throw UsageError(OIIO::Strutil::fmt::format("--reference {} is not a frame of the range {}", reference,
                                              RangesText({frames.begin(), frames.end()})));
+    return frames;
+}
+
+// The frames in tracking order, each decoded ahead of its turn on the
+// program's threads. Keyed by the step of the order, so that frames before
+// the reference are decoded ahead too, going down; prefetching runs a few
+// steps past the last one, where there is no frame.
+class FramesInOrder {
+public:
+    FramesInOrder(const FramePattern& input, std::vector<int> order)
+        : order_(std::move(order)),
+          reader_(input, FrameRole::Picture),
+          cache_([this](int step) { return Decode(step); }, DefaultCacheBudgetBytes()),
+          ahead_(static_cast<int>(std::max(2u, std::thread::hardware_concurrency()))) {
+        cache_.Prefetch(1, ahead_);
+    }
+
+    size_t Steps() const { return order_.size(); }
+    int FrameAt(size_t step) const { return order_[step]; }
+
+    // The frame of `step`, null when it has no file; a broken file's error
+    // is thrown.
+    std::shared_ptr<const DecodedFrame> Get(size_t step) {
+        const int key = static_cast<int>(step);
+        if (step > 0) {
+            cache_.Hold(key, key);
+            cache_.Prefetch(key + 1, key + ahead_);
+        }
+        return cache_.Get(key);
+    }
+
+private:
+    std::shared_ptr<const DecodedFrame> Decode(int step) {
+        if (static_cast<size_t>(step) >= order_.size()) return nullptr;
+        return reader_.Read(order_[static_cast<size_t>(step)]);
+    }
+
+    const std::vector<int> order_;
+    SequenceReader reader_;
+    FrameCache cache_;
+    const int ahead_;
+};
+
+cv::Mat ReferenceLuma(FramesInOrder& frames, const FramePattern& input) {
+    const int reference = frames.FrameAt(0);
+    const auto first = frames.Get(0);
+    if (!first)
+        throw InputError(OIIO::Strutil::fmt::format("the reference frame {} has no file ({} does not exist)", reference,
+                                             input.PathOf(reference)));
+    return TrackingLuma(*first->image);
+}
+
+void RequireDetail(const DriftTracker& tracker, const std::string& referencePath, const TrackOptions& options) {
+    if (tracker.ReferenceFeatures() >= DriftTracker::MinimumAgreeing()) return;
+    throw InputError("the reference frame " + referencePath + " has too little detail to track in " +
+                     (options.region.empty() ? std::string("the frame") : "the region " + options.region) +
+                     OIIO::Strutil::fmt::format(" ({} features); choose a region with texture that moves with the plate (--region)",
+                                         tracker.ReferenceFeatures()));
+}
+
+// Measures one frame; a frame without a file or that does not match is
+// reported, and the track goes on.
+void MeasureStep(FramesInOrder& frames, size_t step, DriftTracker& tracker, const FramePattern& input,
+                 std::map<int, DriftMeasurement>& measured, Progress& progress, RenderReport& report) {
+    const int frame = frames.FrameAt(step);
+    try {
+        const auto decoded = frames.Get(step);
+        if (!decoded) {
+            report.Missing(frame, "the input " + input.Text(), input.PathOf(frame));
+            return;
+        }
+        const DriftMeasurement measurement = tracker.Measure(frame, TrackingLuma(*decoded->image));
+        if (!measurement.matched)
+            throw InputError(OIIO::Strutil::fmt::format("frame {} does not match the plate: {}, and {} are needed", input.PathOf(frame),
+                                                 MatchText(measurement), DriftTracker::MinimumAgreeing()));
+        measured[frame] = measurement;
+        progress.FrameDone(frame);
+    } catch (const CliError& error) {
+        report.Failed(frame, error);
+    }
+}
+
+// Every frame's move from the reference, the reference's own among them.
+std::map<int, DriftMeasurement> MeasureFrames(FramesInOrder& frames, DriftTracker& tracker, const FramePattern& input,
+                                              Progress& progress, RenderReport& report) {
+    const int reference = frames.FrameAt(0);
+    std::map<int, DriftMeasurement> measured;
+    measured[reference] = {true, {}, 1.0, tracker.ReferenceFeatures(), tracker.ReferenceFeatures(), reference, 0.0};
+    progress.FrameDone(reference);
+    for (size_t step = 1; step < frames.Steps(); ++step) {
+        // The frames before the reference start again from it.
+        if (frames.FrameAt(step) < reference && frames.FrameAt(step - 1) > reference) tracker.Restart();
+        MeasureStep(frames, step, tracker, input, measured, progress, report);
+    }
+    return measured;
+}
+
+void WriteTrack(const std::string& path, const std::map<int, DriftMeasurement>& measured, const cv::Rect& tracked,
+                const cv::Size& frameSize) {
+    std::map<int, cv::Point2d> moves;
+    for (const auto& [frame, measurement] : measured) moves[frame] = measurement.move;
+    const cv::Point2d feature(tracked.x + tracked.width / 2.0, tracked.y + tracked.height / 2.0);
+    WriteTextFile(path, TrackFileText(FeatureTrack(moves, feature, frameSize)));
+}
+
+}  // namespace
+
+int RunTrack(const TrackOptions& options) {
+    const FramePattern input(options.input);
+    const std::vector<int> frames = FramesToTrack(input, options);
+    const int reference = options.reference.value_or(frames.front());
     std::optional<cv::Rect> region;
     if (!options.region.empty()) region = ParseRegion(options.region);
     RefuseOverwritingAnInput(options.output, input, frames);
@@ -159,68 +269,19 @@ int RunTrack(const TrackOptions& options) {
     OutputFolders::CheckCanMake(options.output);
     folders.MakeFor(options.output);
 
-    const std::vector<int> order = TrackingOrder(frames, reference);
-    SequenceReader reader(input, FrameRole::Picture);
-    // Keyed by the step of the order, so that frames before the reference
-    // are decoded ahead too, going down. Prefetching runs a few steps past the
-    // last one, where there is no frame.
-    FrameCache cache(
-        [&](int step) -> std::shared_ptr<const DecodedFrame> {
-            if (static_cast<size_t>(step) >= order.size()) return nullptr;
-            return reader.Read(order[static_cast<size_t>(step)]);
-        },
-        DefaultCacheBudgetBytes());
-    const int ahead = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
-
-    cache.Prefetch(1, ahead);
-    const auto first = cache.Get(0);
-    if (!first)
-        throw InputError(OIIO::Strutil::fmt::format("the reference frame {} has no file ({} does not exist)", reference,
-                                             input.PathOf(reference)));
-    const cv::Mat referenceLuma = TrackingLuma(*first->image);
+    FramesInOrder ordered(input, TrackingOrder(frames, reference));
+    const cv::Mat referenceLuma = ReferenceLuma(ordered, input);
     const cv::Rect tracked = RegionIn(region, referenceLuma.size(), input.PathOf(reference));
     DriftTracker tracker(reference, referenceLuma, tracked);
-    if (tracker.ReferenceFeatures() < DriftTracker::MinimumAgreeing())
-        throw InputError("the reference frame " + input.PathOf(reference) + " has too little detail to track in " +
-                         (region ? "the region " + options.region : std::string("the frame")) +
-                         OIIO::Strutil::fmt::format(" ({} features); choose a region with texture that moves with the plate (--region)",
-                                             tracker.ReferenceFeatures()));
+    RequireDetail(tracker, input.PathOf(reference), options);
 
     Progress progress(frames.size(), ProgressFormat::Text, !options.quiet && StandardErrorIsTerminal());
     RenderReport report(progress, "tracked");
-    std::map<int, DriftMeasurement> measured;
-    measured[reference] = {true, {}, 1.0, tracker.ReferenceFeatures(), tracker.ReferenceFeatures(), reference, 0.0};
-    progress.FrameDone(reference);
-    for (size_t step = 1; step < order.size(); ++step) {
-        const int frame = order[step];
-        if (frame < reference && order[step - 1] > reference) tracker.Restart();
-        const int key = static_cast<int>(step);
-        try {
-            // Holding the step decodes it, and rethrows a broken file's error.
-            cache.Hold(key, key);
-            cache.Prefetch(key + 1, key + ahead);
-            const auto decoded = cache.Get(key);
-            if (!decoded) {
-                report.Missing(frame, "the input " + input.Text(), input.PathOf(frame));
-                continue;
-            }
-            const DriftMeasurement measurement = tracker.Measure(frame, TrackingLuma(*decoded->image));
-            if (!measurement.matched)
-                throw InputError(OIIO::Strutil::fmt::format("frame {} does not match the plate: {}, and {} are needed", input.PathOf(frame),
-                                                     MatchText(measurement), DriftTracker::MinimumAgreeing()));
-            measured[frame] = measurement;
-            progress.FrameDone(frame);
-        } catch (const CliError& error) {
-            report.Failed(frame, error);
-        }
-    }
+    const std::map<int, DriftMeasurement> measured = MeasureFrames(ordered, tracker, input, progress, report);
     const ExitStatus status = report.Finish();
     progress.Close(report.FramesNotWritten());
 
-    std::map<int, cv::Point2d> moves;
-    for (const auto& [frame, measurement] : measured) moves[frame] = measurement.move;
-    const cv::Point2d feature(tracked.x + tracked.width / 2.0, tracked.y + tracked.height / 2.0);
-    WriteTextFile(options.output, TrackFileText(FeatureTrack(moves, feature, referenceLuma.size())));
+    WriteTrack(options.output, measured, tracked, referenceLuma.size());
     WarnBeyondTranslation(measured, progress);
     if (options.verbose) PrintEachFrame(measured, progress);
     if (!options.quiet) PrintSummary(measured, frames.size(), reference, progress.Seconds());
