@@ -20,20 +20,21 @@ namespace {
 const CLI::Validator kDecimal(
     [](const std::string& text) {
         return ReadDecimalNumber(text) ? std::string()
-                                       : "takes a decimal number such as 3, -0.5 or 1e-3, not \"" + text + "\"";
+                                       : OIIO::Strutil::fmt::format("takes a decimal number such as 3, -0.5 or 1e-3, not \"{}\"", text);
     },
     "");
 const CLI::Validator kWhole(
     [](const std::string& text) {
-        return IsWholeNumberText(text) ? std::string() : "takes a whole number, not \"" + text + "\"";
+        return IsWholeNumberText(text) ? std::string() : OIIO::Strutil::fmt::format("takes a whole number, not \"{}\"", text);
     },
     "");
 const CLI::Validator kMegabytes(
     [](const std::string& text) {
         const std::optional<double> value = ReadDecimalNumber(text);
         return value && *value >= 0 ? std::string()
-                                    : "takes a size in megabytes, 0 or more, such as 512 or 1.5 (a point, not a "
-                                      "comma, before decimals), not \"" + text + "\"";
+                                    : OIIO::Strutil::fmt::format("takes a size in megabytes, 0 or more, such as 512 or 1.5 (a point, "
+                                                                 "not a comma, before decimals), not \"{}\"",
+                                                                 text);
     },
     "");
 

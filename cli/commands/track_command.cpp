@@ -37,8 +37,8 @@ constexpr double kTranslationLinesUpWithin = 1.0;
 
 cv::Rect ParseRegion(const std::string& text) {
     const auto usage = [&] {
-        return UsageError("--region takes X,Y,WIDTH,HEIGHT in pixels from the frame's top left (e.g. 0,0,640,360), "
-                          "not \"" + text + "\"");
+        return UsageError(OIIO::Strutil::fmt::format(
+            "--region takes X,Y,WIDTH,HEIGHT in pixels from the frame's top left (e.g. 0,0,640,360), not \"{}\"", text));
     };
     std::vector<int> values;
     std::stringstream fields(text);

@@ -21,12 +21,6 @@ std::vector<std::string> WordsOf(const char* const (&items)[Count]) {
     return words;
 }
 
-// "a, b or c"
-std::string Choices(const std::vector<std::string>& words) {
-    std::string text;
-    for (size_t i = 0; i < words.size(); ++i) text += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
-    return text;
-}
 
 // The position of `word` among `words`, which is the item's value.
 int32_t PositionOf(const std::vector<std::string>& words, const std::string& word, const std::string& option) {
@@ -75,6 +69,15 @@ ChannelChoice ChannelsNamed(const std::string& letters) {
     if (Lower(letters).find_first_not_of("rgba") != std::string::npos)
         throw UsageError("--channels takes letters of \"rgba\", not \"" + letters + "\"");
     return {letters};
+}
+
+std::string Choices(const std::vector<std::string>& words) {
+    std::string text;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) text += i + 1 == words.size() ? " or " : ", ";
+        text += words[i];
+    }
+    return text;
 }
 
 ControlSetting SettingOf(const std::string& text) {

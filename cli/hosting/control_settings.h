@@ -46,6 +46,8 @@ const std::vector<std::string>& MethodWords();
 // The command line's word for an item of a control: the item in lower case,
 // the host's "Foreward" as "forward".
 std::string CommandLineWord(const std::string& item);
+// "a, b or c"
+std::string Choices(const std::vector<std::string>& words);
 
 // Each reads one option's text, whatever its case, or throws a usage error
 // naming the option and the text.

@@ -19,10 +19,9 @@ bool IsWhole(double value) { return std::floor(value) == value; }
 
 // "0 (backward), 1 (both) or 2 (forward)"
 std::string NumberedItems(const std::vector<std::string>& items) {
-    std::string text;
-    for (size_t i = 0; i < items.size(); ++i)
-        text += OIIO::Strutil::fmt::format("{}{} ({})", i == 0 ? "" : i + 1 == items.size() ? " or " : ", ", i, CommandLineWord(items[i]));
-    return text;
+    std::vector<std::string> numbered;
+    for (size_t i = 0; i < items.size(); ++i) numbered.push_back(OIIO::Strutil::fmt::format("{} ({})", i, CommandLineWord(items[i])));
+    return Choices(numbered);
 }
 
 void CheckRange(const TagList& tags, double value, const std::string& what, const std::string& written) {

@@ -25,8 +25,11 @@ bool HasAvx512Widening() {
 }
 
 const Widening& ActiveWidening() {
-    static const Widening& widest =
-        HasAvx512Widening() ? kWideningAvx512 : HasAvx2Widening() ? kWideningAvx2 : kWideningSse2;
+    static const Widening& widest = []() -> const Widening& {
+        if (HasAvx512Widening()) return kWideningAvx512;
+        if (HasAvx2Widening()) return kWideningAvx2;
+        return kWideningSse2;
+    }();
     return widest;
 }
 

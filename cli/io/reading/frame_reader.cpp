@@ -177,8 +177,9 @@ std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole
     format->layout = LayoutOf(format->spec);
     const OIIO::ImageSpec& spec = format->spec;
     if (spec.deep)
-        throw InputError("cannot read " + path + ": deep images are not supported; flatten them first, e.g. with "
-                         "oiiotool " + path + " --flatten -o flat.exr");
+        throw InputError(OIIO::Strutil::fmt::format(
+            "cannot read {0}: deep images are not supported; flatten them first, e.g. with oiiotool {0} --flatten -o flat.exr",
+            path));
     if (spec.depth > 1) throw InputError("cannot read " + path + ": volume images are not supported");
     const PixelType type = PixelTypeFor(spec, format->layout);
 

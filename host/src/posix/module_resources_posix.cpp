@@ -7,6 +7,9 @@
 
 namespace {
 
+// The ELF program header of this word size.
+using ProgramHeader = ElfW(Phdr);
+
 constexpr char kOwner[] = "HOSTRES";  // with its NUL, the 8 bytes of the note's name
 constexpr size_t kNoteHeaderBytes = 12;
 constexpr size_t kResourceHeaderBytes = 8;
@@ -29,7 +32,7 @@ size_t AlignUp(size_t size, size_t alignment) {
     return (size + alignment - 1) / alignment * alignment;
 }
 
-bool SegmentHolds(const dl_phdr_info* module, const ElfW(Phdr)& segment, uintptr_t address, size_t size) {
+bool SegmentHolds(const dl_phdr_info* module, const ProgramHeader& segment, uintptr_t address, size_t size) {
     const uintptr_t start = module->dlpi_addr + segment.p_vaddr;
     return address >= start && size <= segment.p_memsz && address - start <= segment.p_memsz - size;
 }
@@ -37,7 +40,7 @@ bool SegmentHolds(const dl_phdr_info* module, const ElfW(Phdr)& segment, uintptr
 // Whether the range lies within one loaded segment of the module.
 bool IsLoaded(const dl_phdr_info* module, uintptr_t address, size_t size) {
     for (int i = 0; i < module->dlpi_phnum; ++i) {
-        const ElfW(Phdr)& segment = module->dlpi_phdr[i];
+        const ProgramHeader& segment = module->dlpi_phdr[i];
         if (segment.p_type == PT_LOAD && SegmentHolds(module, segment, address, size)) {
             return true;
         }
@@ -94,7 +97,7 @@ int SearchModule(dl_phdr_info* module, size_t /*infoSize*/, void* data) {
         return 0;  // not the module that holds the address
     }
     for (int i = 0; i < module->dlpi_phnum; ++i) {
-        const ElfW(Phdr)& segment = module->dlpi_phdr[i];
+        const ProgramHeader& segment = module->dlpi_phdr[i];
         const uintptr_t start = module->dlpi_addr + segment.p_vaddr;
         if (segment.p_type != PT_NOTE || !IsLoaded(module, start, segment.p_memsz)) {
             continue;
