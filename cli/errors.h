@@ -8,7 +8,12 @@
 
 namespace taviron::cli {
 
-enum class ExitStatus : int { Ok = 0, Usage = 1, Input = 2, Output = 3 };
+enum class ExitStatus : int {
+    Ok = 0,
+    Usage = 1,
+    Input = 2,
+    Output = 3,
+};
 
 class CliError : public std::runtime_error {
 public:

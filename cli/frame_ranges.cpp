@@ -34,7 +34,7 @@ std::vector<int> ParseRange(const std::string& text) {
         const std::string frame = text.substr(start, at - start);
         if (at - digits > 18 || std::llabs(std::stoll(frame)) > kLargestFrameNumber)
             throw UsageError(OIIO::Strutil::fmt::format("--range {}: frame {} is out of range; frame numbers go from -{} to {}",
-                                                 text, frame, kLargestFrameNumber, kLargestFrameNumber));
+                                                        text, frame, kLargestFrameNumber, kLargestFrameNumber));
         return std::stoi(frame);
     };
     size_t at = 0;

@@ -18,7 +18,8 @@ class PrintedMessageBoxes {
 public:
     PrintedMessageBoxes()
         : previous_(SetMessageBoxHandler([this](const char* text, const char* caption, unsigned /*style*/) {
-              std::cout << caption << "\n\n" << text << '\n';
+              std::cout << caption << "\n\n"
+                        << text << '\n';
               ++shown_;
               return 1;  // OK
           })) {}

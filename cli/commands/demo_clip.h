@@ -11,7 +11,7 @@
 namespace taviron::cli {
 
 struct DemoClip {
-    taviron::HostRef<Image> background;  // the clean plate, 8-bit RGB
+    taviron::HostRef<Image> background;             // the clean plate, 8-bit RGB
     std::map<int, taviron::HostRef<Image>> frames;  // 8-bit RGB, numbered from 1
 };
 

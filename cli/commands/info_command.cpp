@@ -97,7 +97,8 @@ void PrintLink(std::ostream& out, const LinkReport& link) {
 
 void PrintText(std::ostream& out, const ClassReport& report) {
     const Registry& record = *report.record;
-    out << "taviron " TAVIRON_VERSION "\n" << record.ID().Text() << ": " << record.Name() << " (category " << record.Category() << ")\n"
+    out << "taviron " TAVIRON_VERSION "\n"
+        << record.ID().Text() << ": " << record.Name() << " (category " << record.Category() << ")\n"
         << "  " << record.HelpText() << '\n'
         << "  " << record.BuildStamp() << '\n'
         << "Inputs:\n";

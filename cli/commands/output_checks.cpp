@@ -50,9 +50,9 @@ void CheckTemporaryNameLength(const std::string& path) {
     const long limit = NameLimitOf(path);
     if (static_cast<long>(temporary.size()) > limit)
         throw UsageError(OIIO::Strutil::fmt::format("the output name {} is too long: it is written first as {}, longer than the {} "
-                                             "bytes a file name may have here",
-                                             fs::path(path).filename().string(),
-                                             fs::path(TemporaryNameBeside(path, getpid())).filename().string(), limit));
+                                                    "bytes a file name may have here",
+                                                    fs::path(path).filename().string(),
+                                                    fs::path(TemporaryNameBeside(path, getpid())).filename().string(), limit));
 }
 
 }  // namespace

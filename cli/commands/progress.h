@@ -13,7 +13,10 @@
 
 namespace taviron::cli {
 
-enum class ProgressFormat { Text, OpenJD };
+enum class ProgressFormat {
+    Text,
+    OpenJD,
+};
 
 // "text" or "openjd", in any case; anything else is the text format.
 ProgressFormat ProgressFormatNamed(const std::string& name);

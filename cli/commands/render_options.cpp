@@ -42,7 +42,7 @@ const CLI::Validator kMegabytes(
 size_t BytesOfMegabytes(double megabytes) {
     const double bytes = megabytes * 1024.0 * 1024.0;
     return bytes >= static_cast<double>(std::numeric_limits<size_t>::max()) ? std::numeric_limits<size_t>::max()
-                                                                             : static_cast<size_t>(bytes);
+                                                                            : static_cast<size_t>(bytes);
 }
 
 // An option given "" is refused as any other value out of its range would be,

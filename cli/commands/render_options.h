@@ -27,10 +27,10 @@ struct RenderOptions {
     TrackConvention trackConvention = TrackConvention::Feature;
     std::vector<int> range;  // the frames of --range; empty: every input frame on disk
     ControlSettings controls;
-    std::optional<int> threads;                     // empty: one per core
+    std::optional<int> threads;                      // empty: one per core
     OIIO::TypeDesc depth = OIIO::TypeDesc::UNKNOWN;  // UNKNOWN: the input's
-    std::optional<size_t> cacheBytes;      // empty: a quarter of the memory
-    std::string scratch;                   // empty: the system's temporary folder
+    std::optional<size_t> cacheBytes;                // empty: a quarter of the memory
+    std::string scratch;                             // empty: the system's temporary folder
     bool quiet = false;
     ProgressFormat progressFormat = ProgressFormat::Text;
     bool dryRun = false;

@@ -58,7 +58,7 @@ CliError NoFramesFound(const FramePattern& input) {
     const FramePattern::OtherPadding other = input.FileWithOtherPadding();
     if (!other.path.empty())
         message += OIIO::Strutil::fmt::format("; {} is there, its number padded to {} digits: mark the frame number with {} or %0{}d",
-                       other.path, other.digits, std::string(other.digits, '#'), other.digits);
+                                              other.path, other.digits, std::string(other.digits, '#'), other.digits);
     return InputError(message);
 }
 
@@ -68,7 +68,7 @@ std::vector<int> FramesToRender(const FramePattern& input, const FramePattern& o
     if (frames.empty()) throw NoFramesFound(input);
     if (!output.IsSequence() && frames.size() > 1)
         throw UsageError(OIIO::Strutil::fmt::format("the output {} names one file for {} frames; mark the frame number with # or %04d",
-                                             output.Text(), frames.size()));
+                                                    output.Text(), frames.size()));
     return frames;
 }
 

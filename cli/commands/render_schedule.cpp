@@ -49,7 +49,7 @@ void CheckRoomForTheWindow(size_t frameBytes, taviron::WindowOffsets window, siz
 void RequireMaskOfFrameSize(const DecodedFrame& mask, const Image& picture, const std::string& maskPath) {
     if (mask.image->Width() == picture.Width() && mask.image->Height() == picture.Height()) return;
     throw InputError(OIIO::Strutil::fmt::format("the mask {} is {}x{} but the frame is {}x{}", maskPath, mask.image->Width(),
-                                         mask.image->Height(), picture.Width(), picture.Height()));
+                                                mask.image->Height(), picture.Width(), picture.Height()));
 }
 
 }  // namespace

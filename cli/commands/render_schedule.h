@@ -39,7 +39,11 @@ struct Clip {
 
 // What the schedule has ready for one frame.
 struct FrameInWindow {
-    enum class Missing { Nothing, Input, Mask };
+    enum class Missing {
+        Nothing,
+        Input,
+        Mask,
+    };
     std::shared_ptr<const DecodedFrame> current;  // the input frame, when nothing is missing
     Missing missing = Missing::Nothing;
 };

@@ -81,8 +81,8 @@ cv::Rect RegionIn(const std::optional<cv::Rect>& region, const cv::Size& size, c
     if (!region) return frame;
     if ((*region & frame) != *region)
         throw UsageError(OIIO::Strutil::fmt::format("--region {},{},{},{} reaches beyond the {}x{} reference frame {}", region->x,
-                                             region->y, region->width, region->height, size.width, size.height,
-                                             referencePath));
+                                                    region->y, region->width, region->height, size.width, size.height,
+                                                    referencePath));
     return *region;
 }
 
@@ -94,7 +94,7 @@ std::string Fixed(double value, int decimals) {
 
 std::string MatchText(const DriftMeasurement& measured) {
     return OIIO::Strutil::fmt::format("{} of {} features agree with frame {} (match {})", measured.agreeing, measured.anchorFeatures,
-                                   measured.anchor, Fixed(measured.strength, 2));
+                                      measured.anchor, Fixed(measured.strength, 2));
 }
 
 // Frames whose rotation or scale no translation lines up, named once as ranges.
@@ -149,7 +149,7 @@ std::vector<int> FramesToTrack(const FramePattern& input, const TrackOptions& op
     const int reference = options.reference.value_or(frames.front());
     if (!std::binary_search(frames.begin(), frames.end(), reference))
         throw UsageError(OIIO::Strutil::fmt::format("--reference {} is not a frame of the range {}", reference,
-                                             RangesText({frames.begin(), frames.end()})));
+                                                    RangesText({frames.begin(), frames.end()})));
     return frames;
 }
 
@@ -198,7 +198,7 @@ cv::Mat ReferenceLuma(FramesInOrder& frames, const FramePattern& input) {
     const auto first = frames.Get(0);
     if (!first)
         throw InputError(OIIO::Strutil::fmt::format("the reference frame {} has no file ({} does not exist)", reference,
-                                             input.PathOf(reference)));
+                                                    input.PathOf(reference)));
     return TrackingLuma(*first->image);
 }
 
@@ -207,7 +207,7 @@ void RequireDetail(const DriftTracker& tracker, const std::string& referencePath
     throw InputError("the reference frame " + referencePath + " has too little detail to track in " +
                      (options.region.empty() ? std::string("the frame") : "the region " + options.region) +
                      OIIO::Strutil::fmt::format(" ({} features); choose a region with texture that moves with the plate (--region)",
-                                         tracker.ReferenceFeatures()));
+                                                tracker.ReferenceFeatures()));
 }
 
 // Measures one frame; a frame without a file or that does not match is
@@ -224,7 +224,7 @@ void MeasureStep(FramesInOrder& frames, size_t step, DriftTracker& tracker, cons
         const DriftMeasurement measurement = tracker.Measure(frame, TrackingLuma(*decoded->image));
         if (!measurement.matched)
             throw InputError(OIIO::Strutil::fmt::format("frame {} does not match the plate: {}, and {} are needed", input.PathOf(frame),
-                                                 MatchText(measurement), DriftTracker::MinimumAgreeing()));
+                                                        MatchText(measurement), DriftTracker::MinimumAgreeing()));
         measured[frame] = measurement;
         progress.FrameDone(frame);
     } catch (const CliError& error) {

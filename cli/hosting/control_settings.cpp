@@ -21,7 +21,6 @@ std::vector<std::string> WordsOf(const char* const (&items)[Count]) {
     return words;
 }
 
-
 // The position of `word` among `words`, which is the item's value.
 int32_t PositionOf(const std::vector<std::string>& words, const std::string& word, const std::string& option) {
     const auto found = std::find(words.begin(), words.end(), CommandLineWord(word));

@@ -18,7 +18,10 @@ using TrackData = std::map<int, TrackPoint>;
 // What a track file's points are: where the tracked feature is in each frame
 // (what trackers export), or already the points the tool takes, which it
 // subtracts from the current frame's point.
-enum class TrackConvention { Feature, Offset };
+enum class TrackConvention {
+    Feature,
+    Offset,
+};
 
 // Throws an input error naming the file, and the line for a malformed one.
 TrackData ReadTrackFile(const std::string& path);

@@ -53,10 +53,10 @@ cv::Mat TrackingLuma(const Image& image) {
     for (int y = 0; y < image.Height(); ++y) {
         unsigned char* row = luma.ptr<unsigned char>(y);
         switch (image.Type()) {
-            case PixelType::UInt8: WholeNumberRow<uint8_t>(image, y, row); break;
-            case PixelType::UInt16: WholeNumberRow<uint16_t>(image, y, row); break;
-            case PixelType::Half:
-            case PixelType::Float: LinearRow(image, y, channels, row); break;
+        case PixelType::UInt8: WholeNumberRow<uint8_t>(image, y, row); break;
+        case PixelType::UInt16: WholeNumberRow<uint16_t>(image, y, row); break;
+        case PixelType::Half:
+        case PixelType::Float: LinearRow(image, y, channels, row); break;
         }
     }
     return luma;

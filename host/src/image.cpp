@@ -37,20 +37,20 @@ Int IntFromUnit(float value) {
 
 float ReadSample(const unsigned char* plane, PixelType type, size_t index) {
     switch (type) {
-        case PixelType::UInt8: return UnitFromUInt8(plane[index]);
-        case PixelType::UInt16: return UnitFromUInt16(reinterpret_cast<const uint16_t*>(plane)[index]);
-        case PixelType::Half: return HalfToFloat(reinterpret_cast<const uint16_t*>(plane)[index]);
-        case PixelType::Float: return reinterpret_cast<const float*>(plane)[index];
+    case PixelType::UInt8: return UnitFromUInt8(plane[index]);
+    case PixelType::UInt16: return UnitFromUInt16(reinterpret_cast<const uint16_t*>(plane)[index]);
+    case PixelType::Half: return HalfToFloat(reinterpret_cast<const uint16_t*>(plane)[index]);
+    case PixelType::Float: return reinterpret_cast<const float*>(plane)[index];
     }
     return 0.0f;
 }
 
 void WriteSample(unsigned char* plane, PixelType type, size_t index, float value) {
     switch (type) {
-        case PixelType::UInt8: plane[index] = IntFromUnit<uint8_t>(value); return;
-        case PixelType::UInt16: reinterpret_cast<uint16_t*>(plane)[index] = IntFromUnit<uint16_t>(value); return;
-        case PixelType::Half: reinterpret_cast<uint16_t*>(plane)[index] = FloatToHalf(value); return;
-        case PixelType::Float: reinterpret_cast<float*>(plane)[index] = value; return;
+    case PixelType::UInt8: plane[index] = IntFromUnit<uint8_t>(value); return;
+    case PixelType::UInt16: reinterpret_cast<uint16_t*>(plane)[index] = IntFromUnit<uint16_t>(value); return;
+    case PixelType::Half: reinterpret_cast<uint16_t*>(plane)[index] = FloatToHalf(value); return;
+    case PixelType::Float: reinterpret_cast<float*>(plane)[index] = value; return;
     }
 }
 
@@ -110,10 +110,10 @@ bool UniformRow(const unsigned char* row, size_t count, size_t sampleBytes) {
 
 size_t BytesPerSample(PixelType type) {
     switch (type) {
-        case PixelType::UInt8: return 1;
-        case PixelType::UInt16: return 2;
-        case PixelType::Half: return 2;
-        case PixelType::Float: return 4;
+    case PixelType::UInt8: return 1;
+    case PixelType::UInt16: return 2;
+    case PixelType::Half: return 2;
+    case PixelType::Float: return 4;
     }
     return 0;
 }
@@ -269,10 +269,10 @@ void Image::Fill(const FltPixel& pixel) {
         unsigned char* row = SharedRow(channel);
         const float value = pixel.*kChannelFields[channel];
         switch (type_) {
-            case PixelType::UInt8: FillPlane(row, samples, IntFromUnit<uint8_t>(value)); break;
-            case PixelType::UInt16: FillPlane(row, samples, IntFromUnit<uint16_t>(value)); break;
-            case PixelType::Half: FillPlane(row, samples, FloatToHalf(value)); break;
-            case PixelType::Float: FillPlane(row, samples, value); break;
+        case PixelType::UInt8: FillPlane(row, samples, IntFromUnit<uint8_t>(value)); break;
+        case PixelType::UInt16: FillPlane(row, samples, IntFromUnit<uint16_t>(value)); break;
+        case PixelType::Half: FillPlane(row, samples, FloatToHalf(value)); break;
+        case PixelType::Float: FillPlane(row, samples, value); break;
         }
     }
     if (unsigned char* planes = planes_.exchange(nullptr, std::memory_order_acq_rel)) {
@@ -358,10 +358,10 @@ void Image::ReadRow(int channel, int32_t y, int32_t x, int32_t count, float* out
     const size_t samples = static_cast<size_t>(count);
     const host_simd::Widening& widen = host_simd::ActiveWidening();
     switch (type_) {
-        case PixelType::UInt8: widen.uint8(row + x, samples, out); return;
-        case PixelType::UInt16: widen.uint16(reinterpret_cast<const uint16_t*>(row) + x, samples, out); return;
-        case PixelType::Half: widen.half(reinterpret_cast<const uint16_t*>(row) + x, samples, out); return;
-        case PixelType::Float: std::copy_n(reinterpret_cast<const float*>(row) + x, samples, out); return;
+    case PixelType::UInt8: widen.uint8(row + x, samples, out); return;
+    case PixelType::UInt16: widen.uint16(reinterpret_cast<const uint16_t*>(row) + x, samples, out); return;
+    case PixelType::Half: widen.half(reinterpret_cast<const uint16_t*>(row) + x, samples, out); return;
+    case PixelType::Float: std::copy_n(reinterpret_cast<const float*>(row) + x, samples, out); return;
     }
 }
 

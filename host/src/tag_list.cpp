@@ -8,11 +8,11 @@ namespace {
 
 const char* KindName(TagKind kind) {
     switch (kind) {
-        case TagKind::Integer: return "an integer";
-        case TagKind::Double: return "a double";
-        case TagKind::String: return "a string";
-        case TagKind::Pointer: return "a pointer";
-        case TagKind::Identifier: return "an identifier";
+    case TagKind::Integer: return "an integer";
+    case TagKind::Double: return "a double";
+    case TagKind::String: return "a string";
+    case TagKind::Pointer: return "a pointer";
+    case TagKind::Identifier: return "an identifier";
     }
     return "no known kind of value";
 }

@@ -36,7 +36,7 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<Job*> queue_;  // runs with chunks not yet handed out
-    unsigned threadCount_;    // wanted, counting the caller
+    std::deque<Job*> queue_;    // runs with chunks not yet handed out
+    unsigned threadCount_;      // wanted, counting the caller
     unsigned poolThreads_ = 0;  // started; they never exit
 };

@@ -65,10 +65,10 @@ void SpreadChannel(const unsigned char* row, size_t channels, size_t c, size_t w
 // Where a file's data window lies in its display window: the host image is
 // the display window, the file's samples fill the part of it they cover.
 struct Placement {
-    int32_t firstColumn = 0;  // in the image
+    int32_t firstColumn = 0;      // in the image
     int32_t firstFileColumn = 0;  // in the file's data window
     int32_t columns = 0;
-    int32_t firstRow = 0;  // in the image
+    int32_t firstRow = 0;      // in the image
     int32_t firstFileRow = 0;  // in the file's data window
     int32_t rows = 0;
     bool covers = true;  // the data window is the whole display window
@@ -114,8 +114,7 @@ void Deinterleave(const unsigned char* pixels, int32_t firstRow, int32_t endRow,
         for (size_t c = 0; c < channels; ++c) {
             const int plane = layout.plane[c];
             if (plane == ChannelLayout::kExtra) {
-                float* out = extras.data() + (static_cast<size_t>(y) * width + static_cast<size_t>(at.firstColumn)) *
-                                                 extraCount + extra++;
+                float* out = extras.data() + (static_cast<size_t>(y) * width + static_cast<size_t>(at.firstColumn)) * extraCount + extra++;
                 for (size_t x = 0; x < columns; ++x)
                     out[x * extraCount] = SampleAsFloat(image.Type(), row + (x * channels + c) * sampleBytes);
                 continue;
@@ -150,7 +149,7 @@ std::shared_ptr<std::vector<float>> AllocateFrame(const std::string& path, const
                                            BytesPerSample(type) +
                                        static_cast<size_t>(layout.ExtraCount()) * sizeof(float));
         throw InputError(OIIO::Strutil::fmt::format("cannot read {}: out of memory for its {}x{} pixels ({} MB)", path,
-                                         spec.full_width, spec.full_height, bytes >> 20));
+                                                    spec.full_width, spec.full_height, bytes >> 20));
     }
 }
 

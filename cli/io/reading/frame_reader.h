@@ -9,7 +9,10 @@
 
 namespace taviron::cli {
 
-enum class FrameRole { Picture, Mask };
+enum class FrameRole {
+    Picture,
+    Mask,
+};
 
 // A mask without alpha takes its alpha from its first channel. Throws an
 // input error naming the file.

@@ -69,7 +69,7 @@ void RefuseUncarriedParts(const FramePattern& input, const FramePattern& output,
     if (writer && HoldsParts(*writer)) return;
     OIIO::geterror();
     throw UsageError(OIIO::Strutil::fmt::format("cannot carry {} of {} into {}: only an OpenEXR output (.exr) keeps the {} parts",
-                                         Named(parts, colour == 0 ? 1 : 0), path, output.Text(), parts.size()));
+                                                Named(parts, colour == 0 ? 1 : 0), path, output.Text(), parts.size()));
 }
 
 bool HoldsParts(const OIIO::ImageOutput& output) { return output.format_name() == std::string("openexr"); }

@@ -11,7 +11,7 @@
 namespace taviron::cli {
 
 struct OutputEncoding {
-    std::string exrCompression;  // e.g. zip, piz, zip:9 or dwaa:45; empty: the library's default
+    std::string exrCompression;      // e.g. zip, piz, zip:9 or dwaa:45; empty: the library's default
     std::optional<int> jpegQuality;  // 1 to 100; empty: the library's default, 98
     std::optional<int> pngLevel;     // 0 to 9
 };

@@ -19,7 +19,7 @@ struct WindowOffsets {
 WindowOffsets WindowOffsetsFor(int32_t frames, int32_t direction);
 
 struct RequestWindow {
-    int32_t frames;         // n, truncated as the control conversion does
+    int32_t frames;  // n, truncated as the control conversion does
     int32_t direction;
     WindowOffsets gathered;  // the frames gathered for the rows
     // Every offset at which the request fetches an image: its own frame

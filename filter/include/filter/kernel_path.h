@@ -8,7 +8,11 @@
 
 namespace taviron {
 
-enum class KernelPath { Sse2, Avx2, Avx512 };
+enum class KernelPath {
+    Sse2,
+    Avx2,
+    Avx512,
+};
 
 bool KernelPathAvailable(KernelPath path);
 const char* KernelPathName(KernelPath path);

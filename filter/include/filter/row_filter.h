@@ -19,10 +19,10 @@ namespace taviron {
 // What the rows of one request read.
 struct WorkingState {
     const Image* source = nullptr;
-    Image* output = nullptr;             // the size of `source`
-    const Image* mask = nullptr;         // none: every pixel is filtered
-    const Point* currentPoint = nullptr;  // may be absent
-    const Image* const* frames = nullptr;      // frameCount images, all present
+    Image* output = nullptr;                    // the size of `source`
+    const Image* mask = nullptr;                // none: every pixel is filtered
+    const Point* currentPoint = nullptr;        // may be absent
+    const Image* const* frames = nullptr;       // frameCount images, all present
     const Point* const* framePoints = nullptr;  // frameCount points, each may be absent
     size_t frameCount = 0;
 };

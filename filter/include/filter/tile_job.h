@@ -21,9 +21,9 @@ constexpr size_t kLargestByteWindow = 255;
 
 struct TileJob {
     FilterMethod method = FilterMethod::Median;  // a method that IsFilterMethod knows
-    size_t frameCount = 0;    // at least 1
-    int32_t columns = 0;      // pixels of the tile
-    int32_t paddedColumns = 0;  // columns rounded up to kTilePadding
+    size_t frameCount = 0;                       // at least 1
+    int32_t columns = 0;                         // pixels of the tile
+    int32_t paddedColumns = 0;                   // columns rounded up to kTilePadding
     // samples[channel * frameCount + frame]: paddedColumns floats each.
     const float* const* samples = nullptr;
     // Instead of `samples`, for median, max, min and random: the samples of
@@ -49,7 +49,7 @@ struct TileJob {
     // every pixel; its samples are not read.
     bool channelUniform[4] = {};
     float uniformResult[4] = {};
-    float* out[4] = {};       // paddedColumns floats each
+    float* out[4] = {};  // paddedColumns floats each
 };
 
 // The kernels, one per instruction set, giving identical pixels.

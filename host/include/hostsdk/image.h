@@ -34,9 +34,21 @@ struct FltPixel {
 };
 
 // Channel numbers, in the order of the FltPixel record.
-enum Channel : int { CHAN_BLUE = 0, CHAN_GREEN, CHAN_RED, CHAN_ALPHA, CHAN_DEPTH, CHANNEL_COUNT };
+enum Channel : int {
+    CHAN_BLUE = 0,
+    CHAN_GREEN,
+    CHAN_RED,
+    CHAN_ALPHA,
+    CHAN_DEPTH,
+    CHANNEL_COUNT,
+};
 
-enum class PixelType : uint8_t { UInt8, UInt16, Half, Float };
+enum class PixelType : uint8_t {
+    UInt8,
+    UInt16,
+    Half,
+    Float,
+};
 
 HOST_API size_t BytesPerSample(PixelType type);
 

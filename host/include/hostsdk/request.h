@@ -49,7 +49,7 @@ public:
 private:
     Operator* op_;
     double time_;
-    std::vector<Number*> values_;    // one per input, in the operator's order
+    std::vector<Number*> values_;      // one per input, in the operator's order
     std::vector<Parameter*> outputs_;  // one per output
     std::vector<bool> outputSet_;
     void* operatorData_ = nullptr;

@@ -48,7 +48,7 @@ constexpr Tag TAG_ComboStyle = 0x10050000;      // integer
 constexpr Tag TAG_ButtonStyle = 0x1005000A;     // integer
 
 // --- Tags of NewImage ---
-constexpr Tag TAG_ImageLike = 0x60020000;       // pointer: an Image to take the size from
+constexpr Tag TAG_ImageLike = 0x60020000;  // pointer: an Image to take the size from
 
 class HOST_API TagList {
 public:
