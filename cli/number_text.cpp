@@ -1,5 +1,8 @@
 #include "number_text.h"
 
+#include <CLI/CLI.hpp>
+#include <OpenImageIO/strutil.h>
+
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -57,5 +60,28 @@ bool IsWholeNumberText(const std::string& text) {
     SkipSign(text, at);
     return SkipDigits(text, at) && at == text.size();
 }
+
+const CLI::Validator kDecimalNumberCheck(
+    [](const std::string& text) {
+        return ReadDecimalNumber(text) ? std::string()
+                                       : OIIO::Strutil::fmt::format("takes a decimal number such as 3, -0.5 or 1e-3, not \"{}\"", text);
+    },
+    "");
+
+const CLI::Validator kWholeNumberCheck(
+    [](const std::string& text) {
+        return IsWholeNumberText(text) ? std::string() : OIIO::Strutil::fmt::format("takes a whole number, not \"{}\"", text);
+    },
+    "");
+
+const CLI::Validator kMegabytesCheck(
+    [](const std::string& text) {
+        const std::optional<double> value = ReadDecimalNumber(text);
+        return value && *value >= 0 ? std::string()
+                                    : OIIO::Strutil::fmt::format("takes a size in megabytes, 0 or more, such as 512 or 1.5 (a point, "
+                                                                 "not a comma, before decimals), not \"{}\"",
+                                                                 text);
+    },
+    "");
 
 }  // namespace taviron::cli

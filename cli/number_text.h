@@ -6,6 +6,10 @@
 #include <optional>
 #include <string>
 
+namespace CLI {
+class Validator;
+}  // namespace CLI
+
 namespace taviron::cli {
 
 // The shortest text that reads back as `value`.
@@ -20,5 +24,13 @@ std::optional<double> ReadDecimalNumber(const std::string& text);
 // Whether `text` is a whole number in the same grammar: an optional sign and
 // digits only.
 bool IsWholeNumberText(const std::string& text);
+
+// Checks of an option's text in this grammar, for CLI11, refusing it in words
+// that name what the option takes: a decimal number, a whole number, a size
+// in megabytes (0 or more). CLI11 alone would also read "nan", "inf", " 3"
+// and hexadecimal.
+extern const CLI::Validator kDecimalNumberCheck;
+extern const CLI::Validator kWholeNumberCheck;
+extern const CLI::Validator kMegabytesCheck;
 
 }  // namespace taviron::cli

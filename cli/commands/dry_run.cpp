@@ -2,6 +2,7 @@
 
 #include "io/writing/complete_output.h"
 #include "commands/frames_read.h"
+#include "commands/progress.h"
 #include "frame_ranges.h"
 #include "printable_line.h"
 
@@ -93,12 +94,15 @@ void PrintFound(const RenderPlan& plan, const FramesFound& found) {
 
 }  // namespace
 
-ExitStatus PrintDryRun(const RenderPlan& plan, bool skipExisting) {
+int RunDryRun(const RenderPlan& plan, const RenderOptions& options) {
     FramesFound found;
-    for (int frame : plan.frames) Classify(frame, plan, skipExisting, found);
+    for (int frame : plan.frames) Classify(frame, plan, options.skipExisting, found);
     PrintFound(plan, found);
-    return found.noInput.empty() && found.noMask.empty() && found.untracked.empty() ? ExitStatus::Ok
-                                                                                    : ExitStatus::Input;
+    if (found.noInput.empty() && found.noMask.empty() && found.untracked.empty())
+        return static_cast<int>(ExitStatus::Ok);
+    if (options.progressFormat == ProgressFormat::OpenJD)
+        PrintOpenJDMessage("openjd_fail", "frames of the range lack an input file, a mask file or a track point; the lines before name them");
+    return static_cast<int>(ExitStatus::Input);
 }
 
 }  // namespace taviron::cli

@@ -8,9 +8,10 @@
 
 namespace taviron::cli {
 
-// 2 when a frame of the range lacks its input file, mask file or track
-// points, as the render would fail it; else 0. `skipExisting`: frames whose
+// Returns 2 when a frame of the range lacks its input file, mask file or
+// track points, as the render would fail it, and tells a farm manager so when
+// it reads the render's messages; else 0. With --skip-existing, frames whose
 // complete output exists are left.
-ExitStatus PrintDryRun(const RenderPlan& plan, bool skipExisting);
+int RunDryRun(const RenderPlan& plan, const RenderOptions& options);
 
 }  // namespace taviron::cli

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 
+#include <CLI/CLI.hpp>
 #include <strings.h>
 
 #include <algorithm>
@@ -54,6 +55,14 @@ std::string DepthWord(OIIO::TypeDesc type) {
 std::string SamplesName(OIIO::TypeDesc type) {
     const Depth* depth = DepthOf(type);
     return depth ? depth->samples : type.c_str();
+}
+
+void AddDepthOption(CLI::App& command, OIIO::TypeDesc& depth) {
+    command
+        .add_option_function<std::string>(
+            "--depth", [&depth](const std::string& word) { depth = DepthNamed(word); }, "Output pixel type")
+        ->check(CLI::IsMember(DepthWords(), CLI::ignore_case))
+        ->default_str("the input's");
 }
 
 }  // namespace taviron::cli

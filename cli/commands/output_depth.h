@@ -7,7 +7,15 @@
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}  // namespace CLI
+
 namespace taviron::cli {
+
+// Declares --depth, read into `depth` as it is parsed; `depth` stays UNKNOWN,
+// meaning the input's type, when it is not given.
+void AddDepthOption(CLI::App& command, OIIO::TypeDesc& depth);
 
 // 8, 16, half, float.
 const std::vector<std::string>& DepthWords();

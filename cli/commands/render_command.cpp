@@ -2,6 +2,7 @@
 
 #include "commands/dry_run.h"
 #include "commands/render_plan.h"
+#include "commands/render_schedule.h"
 #include "commands/render_writing.h"
 #include "hosting/plugin_session.h"
 #include "io/core_share.h"
@@ -10,28 +11,17 @@
 
 namespace taviron::cli {
 
-namespace {
-
-int RunDryRun(const RenderPlan& plan, const RenderOptions& options) {
-    const ExitStatus status = PrintDryRun(plan, options.skipExisting);
-    if (status != ExitStatus::Ok && options.progressFormat == ProgressFormat::OpenJD)
-        PrintOpenJDMessage("openjd_fail", "frames of the range lack an input file, a mask file or a track point; the lines before name them");
-    return static_cast<int>(status);
-}
-
-}  // namespace
-
 // Plan, schedule, write: the plan is settled before the plug-in filters
 // anything, and a dry run ends with it.
 int RunRender(const std::string& pluginPath, const RenderOptions& options) {
-    RenderPlan plan(options);
     // The frame caches decode on turns of these cores, and the plug-in holds
     // the caches until the session ends: the cores must outlast the session.
     CoreShare cores(options.threads ? static_cast<unsigned>(*options.threads) : TaskCores());
     PluginSession session(pluginPath);
-    plan.Settle(session, options);
+    const RenderPlan plan(session, options);
     if (options.dryRun) return RunDryRun(plan, options);
-    return WriteRender(session, plan, options, cores);
+    RenderSchedule schedule(session, plan, options.scratch, cores);
+    return WriteRender(session, plan, schedule, options, cores);
 }
 
 CLI::App& AddRenderCommand(CLI::App& app, CommandRun& chosen) {

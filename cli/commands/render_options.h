@@ -29,7 +29,7 @@ struct RenderOptions {
     ControlSettings controls;
     std::optional<int> threads;                      // empty: one per core
     OIIO::TypeDesc depth = OIIO::TypeDesc::UNKNOWN;  // UNKNOWN: the input's
-    std::optional<size_t> cacheBytes;                // empty: a quarter of the memory
+    std::optional<double> cacheMegabytes;            // empty: a quarter of the memory
     std::string scratch;                             // empty: the system's temporary folder
     bool quiet = false;
     ProgressFormat progressFormat = ProgressFormat::Text;

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <limits>
 #include <set>
 
 namespace taviron::cli {
@@ -23,6 +24,14 @@ size_t DefaultCacheBudgetBytes() {
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGE_SIZE);
     return pages > 0 && pageSize > 0 ? static_cast<size_t>(pages) * static_cast<size_t>(pageSize) / 4 : size_t{1} << 30;
+}
+
+size_t CacheBudgetBytes(std::optional<double> megabytes) {
+    if (!megabytes) return DefaultCacheBudgetBytes();
+    // More than the address space holds is no limit at all.
+    const double bytes = *megabytes * 1024.0 * 1024.0;
+    return bytes >= static_cast<double>(std::numeric_limits<size_t>::max()) ? std::numeric_limits<size_t>::max()
+                                                                            : static_cast<size_t>(bytes);
 }
 
 void RequireSequenceInput(const FramePattern& input, taviron::WindowOffsets read) {
@@ -79,14 +88,12 @@ std::optional<FramePattern> MaskPatternOf(const std::string& mask) {
 
 }  // namespace
 
-RenderPlan::RenderPlan(const RenderOptions& options)
+RenderPlan::RenderPlan(PluginSession& session, const RenderOptions& options)
     : input(options.input),
       output(options.output),
       mask(MaskPatternOf(options.mask)),
       requestedType(options.depth),
-      budget(options.cacheBytes.value_or(DefaultCacheBudgetBytes())) {}
-
-void RenderPlan::Settle(PluginSession& session, const RenderOptions& options) {
+      budget(CacheBudgetBytes(options.cacheMegabytes)) {
     // Every option is checked before any file is looked at.
     ApplyControls(session, options.controls);
     RequireWindow(session, options.controls);

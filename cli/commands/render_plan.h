@@ -21,17 +21,13 @@ namespace taviron::cli {
 
 class RenderPlan {
 public:
-    // The sequences the options name and the numbers they give; checked
-    // before the plug-in is opened.
-    explicit RenderPlan(const RenderOptions& options);
-    // Track gaps refer to the plan's own input.
-    RenderPlan(const RenderPlan&) = delete;
-    RenderPlan& operator=(const RenderPlan&) = delete;
-
     // Sets the tool's controls and connects the track; then works out the
     // frames and the window, and refuses whatever would fail or overwrite
     // before anything is written.
-    void Settle(PluginSession& session, const RenderOptions& options);
+    RenderPlan(PluginSession& session, const RenderOptions& options);
+    // Track gaps refer to the plan's own input.
+    RenderPlan(const RenderPlan&) = delete;
+    RenderPlan& operator=(const RenderPlan&) = delete;
 
     FramePattern input;
     FramePattern output;
@@ -46,6 +42,8 @@ public:
 // What decoded frames may take of the memory when --cache-mb is not given: a
 // quarter of the machine's.
 size_t DefaultCacheBudgetBytes();
+// The bytes of --cache-mb, or else the default.
+size_t CacheBudgetBytes(std::optional<double> megabytes);
 
 // Throws a usage error when the input names one file and the window, which
 // would hold that file alone, reaches beyond the current frame: a filter

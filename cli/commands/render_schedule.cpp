@@ -8,6 +8,7 @@
 #include <contract/tool_ids.h>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace taviron::cli {
 
@@ -52,6 +53,13 @@ void RequireMaskOfFrameSize(const DecodedFrame& mask, const Image& picture, cons
                                                 mask.image->Height(), picture.Width(), picture.Height()));
 }
 
+std::string ScratchPath(const std::string& option) {
+    if (!option.empty()) return option;
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    return error ? "/tmp" : temporary.string();
+}
+
 }  // namespace
 
 Clip::Clip(const FramePattern& pattern, FrameRole role, size_t budget, const std::shared_ptr<ScratchFolder>& scratch,
@@ -73,7 +81,7 @@ std::shared_ptr<const DecodedFrame> Clip::Window(int frame, FrameSpan held, std:
 RenderSchedule::RenderSchedule(PluginSession& session, const RenderPlan& plan, const std::string& scratchFolder,
                                CoreShare& cores)
     : plan_(plan),
-      scratch_(std::make_shared<ScratchFolder>(scratchFolder)),
+      scratch_(std::make_shared<ScratchFolder>(ScratchPath(scratchFolder))),
       input_(plan.input, FrameRole::Picture, plan.budget, scratch_, std::max(1u, cores.Cores() - 1), cores) {
     session.InputWithID(taviron::link_id::kInput).Connect(input_.source);
     sources_.push_back(input_.source.get());

@@ -50,7 +50,8 @@ struct FrameInWindow {
 
 class RenderSchedule {
 public:
-    // Connects the clips to the tool's Input and Mask links.
+    // Connects the clips to the tool's Input and Mask links. `scratchFolder`
+    // is --scratch: empty for the system's temporary folder.
     RenderSchedule(PluginSession& session, const RenderPlan& plan, const std::string& scratchFolder, CoreShare& cores);
 
     // Refuses, before anything is written, --channels that name none of the

@@ -27,13 +27,6 @@ namespace {
 
 constexpr size_t kFramesWaitingToBeWritten = 1;
 
-std::string ScratchPath(const std::string& option) {
-    if (!option.empty()) return option;
-    std::error_code error;
-    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-    return error ? "/tmp" : temporary.string();
-}
-
 bool FileExists(const std::string& path) {
     std::error_code error;
     return std::filesystem::exists(path, error);
@@ -189,14 +182,14 @@ private:
 
 }  // namespace
 
-int WriteRender(PluginSession& session, const RenderPlan& plan, const RenderOptions& options, CoreShare& cores) {
+int WriteRender(PluginSession& session, const RenderPlan& plan, RenderSchedule& schedule, const RenderOptions& options,
+                CoreShare& cores) {
     // Filtering, decoding and writing each use every core of the task, and
     // decoding and writing take turns of them.
     SetWorkerThreadCount(cores.Cores());
     PrepareOutputs(plan, options);
     const OIIO::TypeDesc outputType =
         plan.requestedType != OIIO::TypeDesc::UNKNOWN ? plan.requestedType : SequencePixelType(plan.input);
-    RenderSchedule schedule(session, plan, ScratchPath(options.scratch), cores);
     schedule.CheckFirstFrame(options.controls.channels);
     FrameWriting writing(session, plan, options, cores, schedule, outputType);
     writing.RenderAll();

@@ -6,6 +6,7 @@
 
 #include "commands/render_options.h"
 #include "commands/render_plan.h"
+#include "commands/render_schedule.h"
 #include "hosting/plugin_session.h"
 #include "io/core_share.h"
 
@@ -13,6 +14,7 @@ namespace taviron::cli {
 
 // Returns the exit status; throws CliError for a fault that stops the render.
 // Decoding and writing take turns of `cores`, which must outlive the session.
-int WriteRender(PluginSession& session, const RenderPlan& plan, const RenderOptions& options, CoreShare& cores);
+int WriteRender(PluginSession& session, const RenderPlan& plan, RenderSchedule& schedule, const RenderOptions& options,
+                CoreShare& cores);
 
 }  // namespace taviron::cli

@@ -1,7 +1,9 @@
 #include "hosting/control_settings.h"
 
 #include "errors.h"
+#include "number_text.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
 
@@ -83,6 +85,47 @@ ControlSetting SettingOf(const std::string& text) {
     const size_t equals = text.find('=');
     if (equals == std::string::npos || equals == 0) throw UsageError("--set takes ID=VALUE, not \"" + text + "\"");
     return {text.substr(0, equals), text.substr(equals + 1)};
+}
+
+void AddControlOptions(CLI::App& command, ControlSettings& controls) {
+    command.add_option("--frames", controls.frames,
+                       "Frames sampled on each side of the current one, 0 to 250 (\"Frames\"); needed unless --set "
+                       "Frames=N gives it, since the tool's starting value 0 copies the input")
+        ->check(kWholeNumberCheck)
+        ->default_str("none");
+    command
+        .add_option_function<std::string>(
+            "--direction", [&controls](const std::string& word) { controls.direction = DirectionNamed(word); },
+            "Which side of the current frame the window lies on")
+        ->transform(CLI::Transformer(DirectionAliases(), CLI::ignore_case).description(""))
+        ->check(CLI::IsMember(DirectionWords(), CLI::ignore_case))
+        ->default_str("both");
+    command
+        .add_option_function<std::string>(
+            "--method", [&controls](const std::string& word) { controls.method = MethodNamed(word); }, "Filter method")
+        ->check(CLI::IsMember(MethodWords(), CLI::ignore_case))
+        ->default_str("median");
+    command.add_option("--threshold", controls.threshold, "Keep the source where the change is below this, 0 to 1")
+        ->check(kDecimalNumberCheck)
+        ->default_str("0");
+    command
+        .add_option_function<std::string>(
+            "--channels", [&controls](const std::string& letters) { controls.channels = ChannelsNamed(letters); },
+            "Channels to filter, letters of rgba (others stay as they are)")
+        ->type_name("LETTERS")
+        ->default_str("rgba");
+}
+
+void AddSetOption(CLI::App& command, ControlSettings& controls) {
+    command
+        .add_option_function<std::vector<std::string>>(
+            "--set",
+            [&controls](const std::vector<std::string>& texts) {
+                for (const std::string& text : texts) controls.settings.push_back(SettingOf(text));
+            },
+            "Set any control by its ID, e.g. --set Threshold=0.1 (repeatable)")
+        ->type_name("ID=VALUE")
+        ->default_str("none");
 }
 
 }  // namespace taviron::cli

@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}  // namespace CLI
+
 namespace taviron::cli {
 
 // --channels: letters of rgba, in any case, as written (messages quote them).
@@ -36,6 +40,12 @@ struct ControlSettings {
     bool useTrackData = false;             // a track file is given
     std::vector<ControlSetting> settings;  // applied last, in order
 };
+
+// Declares the options that set the tool's controls, read into `controls`:
+// --frames, --direction, --method, --threshold and --channels, each typed as
+// it is parsed; and, to be declared after the options it may override, --set.
+void AddControlOptions(CLI::App& command, ControlSettings& controls);
+void AddSetOption(CLI::App& command, ControlSettings& controls);
 
 // The command line's words for the items of Sample Direction and Filter
 // method, in the items' order; the host's own spellings stand for them too.

@@ -1,7 +1,9 @@
 #include "io/writing/output_encoding.h"
 
 #include "errors.h"
+#include "number_text.h"
 
+#include <CLI/CLI.hpp>
 #include <OpenImageIO/strutil.h>
 
 #include <algorithm>
@@ -51,6 +53,20 @@ void CheckExrCompression(const std::string& text) {
         throw UsageError("--exr-compression " + name + " takes a level " + range + ", not \"" + text + "\"");
 }
 
+// An option given "" is refused as any other value out of its range would be,
+// instead of counting as not given.
+CLI::Validator NotEmpty(const std::string& range) {
+    return CLI::Validator(
+        [range](const std::string& text) { return text.empty() ? "takes " + range + ", not \"\"" : std::string(); },
+        "");
+}
+
+int InRange(const char* option, int value, int lowest, int highest) {
+    if (value < lowest || value > highest)
+        throw UsageError(OIIO::Strutil::fmt::format("{} takes {} to {}, not {}", option, lowest, highest, value));
+    return value;
+}
+
 void RequireFormat(const std::string& option, const std::string& wanted, const std::string& formatName,
                    const std::string& outputPath) {
     if (formatName != wanted)
@@ -60,20 +76,38 @@ void RequireFormat(const std::string& option, const std::string& wanted, const s
 }  // namespace
 
 void CheckEncoding(const OutputEncoding& encoding, const std::string& outputPath, const std::string& formatName) {
-    if (!encoding.exrCompression.empty()) {
-        RequireFormat("--exr-compression", "openexr", formatName, outputPath);
-        CheckExrCompression(encoding.exrCompression);
-    }
-    if (encoding.jpegQuality) {
-        RequireFormat("--jpeg-quality", "jpeg", formatName, outputPath);
-        if (*encoding.jpegQuality < 1 || *encoding.jpegQuality > 100)
-            throw UsageError(OIIO::Strutil::fmt::format("--jpeg-quality takes 1 to 100, not {}", *encoding.jpegQuality));
-    }
-    if (encoding.pngLevel) {
-        RequireFormat("--png-level", "png", formatName, outputPath);
-        if (*encoding.pngLevel < 0 || *encoding.pngLevel > 9)
-            throw UsageError(OIIO::Strutil::fmt::format("--png-level takes 0 to 9, not {}", *encoding.pngLevel));
-    }
+    if (!encoding.exrCompression.empty()) RequireFormat("--exr-compression", "openexr", formatName, outputPath);
+    if (encoding.jpegQuality) RequireFormat("--jpeg-quality", "jpeg", formatName, outputPath);
+    if (encoding.pngLevel) RequireFormat("--png-level", "png", formatName, outputPath);
+}
+
+void AddEncodingOptions(CLI::App& command, OutputEncoding& encoding) {
+    command
+        .add_option_function<std::string>(
+            "--exr-compression",
+            [&encoding](const std::string& text) {
+                CheckExrCompression(text);
+                encoding.exrCompression = text;
+            },
+            "OpenEXR compression: none, rle, zip, zips, piz, pxr24, b44, b44a, dwaa, dwab; zip and zips take a level 1 "
+            "to 9 (zip:9), dwaa and dwab a whole level from 1 (dwaa:45)")
+        ->type_name("NAME")
+        ->check(NotEmpty("a compression name"))
+        ->default_str("the image library's (zip)");
+    command
+        .add_option_function<int>(
+            "--jpeg-quality", [&encoding](int quality) { encoding.jpegQuality = InRange("--jpeg-quality", quality, 1, 100); },
+            "JPEG quality, 1 to 100")
+        ->check(NotEmpty("1 to 100"))
+        ->check(kWholeNumberCheck)
+        ->default_str("the image library's (98)");
+    command
+        .add_option_function<int>(
+            "--png-level", [&encoding](int level) { encoding.pngLevel = InRange("--png-level", level, 0, 9); },
+            "PNG compression level, 0 to 9")
+        ->check(NotEmpty("0 to 9"))
+        ->check(kWholeNumberCheck)
+        ->default_str("1");
 }
 
 void ApplyEncoding(const OutputEncoding& encoding, OIIO::ImageSpec& spec) {
