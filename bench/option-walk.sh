@@ -3,8 +3,9 @@
 # source files: builds taviron with every function instrumented, renders one
 # frame of a small plate with the entry hook preloaded, and prints the cli/
 # files (a header and its source are one file) that the main thread enters
-# from main, down to DEPTH calls below RunRender, in order, with how often
-# the walk comes back to a file it had left.
+# from main to the render, then down to DEPTH calls below RunRender until it
+# returns, in order, with how often the walk comes back to a file it had left
+# (bench/option_walk/count_walk.py says what is counted).
 #
 #   bench/option-walk.sh [DEPTH]      (default 1: what RunRender calls)
 set -euo pipefail
