@@ -28,42 +28,65 @@ using ByteSamples = const uint8_t* const*;
 // median_select_bytes benchmarks), and no wider networks to compile.
 constexpr int kLargestByteMedianNetwork = 40;
 
+// How far along its row each frame's samples are fetched ahead of those
+// being read: a wide window reads more rows at once than the hardware
+// follows streams, and would otherwise wait on memory at every column.
+constexpr int32_t kPrefetchDistance = 128;
+
 // One sample as the host reads it.
 inline float WidenedByte(uint8_t sample) { return static_cast<float>(sample) / 255.0f; }
 
-// The sample of rank `rank` per lane (the one an ascending sort puts there),
-// a bit at a time from the top: the answer is the largest value with at most
-// `rank` samples under it. Eight passes over the samples whatever they hold,
-// copied once side by side with their top bits flipped, so that one signed
-// comparison tells a sample under a candidate; the counts are bytes, so
-// frames are at most kLargestByteWindow.
+// The sample of rank `rank` per lane (the one an ascending sort puts there).
+// It lies between the lane's lowest and highest sample, so it is sought as
+// its offset from the lowest, a bit at a time from the top: the answer is
+// the largest offset with at most `rank` samples under the lowest plus it.
+// Only as many passes over the samples as the widest lane's spread has bits
+// (none where every lane holds one value): a still view's pixels vary by a
+// few levels from frame to frame. The samples are copied once side by side
+// with their top bits flipped, so that one signed comparison tells a sample
+// over a bound; the counts are bytes, so frames are at most
+// kLargestByteWindow.
 template <class B>
 typename B::U ByteOfRank(ByteSamples samples, size_t frames, size_t rank, int32_t column) {
     using U = typename B::U;
     uint8_t flipped[kLargestByteWindow * B::kLanes];
+    U lowest = B::Splat(0xff);
+    U highest = B::Splat(0);
     for (size_t j = 0; j < frames; ++j) {
-        B::Store(flipped + j * B::kLanes, B::FlipTopBit(B::Load(samples[j] + column)));
+        const U sample = B::Load(samples[j] + column);
+        __builtin_prefetch(samples[j] + column + kPrefetchDistance);
+        lowest = B::Min(lowest, sample);
+        highest = B::Max(highest, sample);
+        B::Store(flipped + j * B::kLanes, B::FlipTopBit(sample));
     }
-    const U wanted = B::Splat(static_cast<uint8_t>(rank));
+    const unsigned spread = B::OrOfLanes(B::Sub(highest, lowest));
+    if (spread == 0) {
+        return lowest;
+    }
+    // An offset holds while at most `rank` samples lie under lowest +
+    // offset, that is while at least frames - rank lie over lowest + offset
+    // - 1. That bound saturates at 255, over which no sample lies, as none
+    // lies over the bound it stands for.
+    const U wanted = B::Splat(static_cast<uint8_t>(frames - rank));
     const U zero = B::Splat(0);
     U found = zero;
-    for (unsigned bit = 0x80; bit != 0; bit >>= 1) {
-        const U candidate = B::FlipTopBit(B::Or(found, B::Splat(static_cast<uint8_t>(bit))));
+    for (unsigned bit = 1u << (31 - __builtin_clz(spread)); bit != 0; bit >>= 1) {
+        const U bound = B::FlipTopBit(B::AddSaturated(lowest, B::Or(found, B::Splat(static_cast<uint8_t>(bit - 1)))));
         // Even and odd frames apart, so that no addition waits on the last.
         U evenCount = zero;
         U oddCount = zero;
         size_t j = 0;
         for (; j + 2 <= frames; j += 2) {
-            evenCount = B::CountWhere(evenCount, B::GreaterSigned(candidate, B::Load(flipped + j * B::kLanes)));
-            oddCount = B::CountWhere(oddCount, B::GreaterSigned(candidate, B::Load(flipped + (j + 1) * B::kLanes)));
+            evenCount = B::CountWhere(evenCount, B::GreaterSigned(B::Load(flipped + j * B::kLanes), bound));
+            oddCount = B::CountWhere(oddCount, B::GreaterSigned(B::Load(flipped + (j + 1) * B::kLanes), bound));
         }
         if (j < frames) {
-            evenCount = B::CountWhere(evenCount, B::GreaterSigned(candidate, B::Load(flipped + j * B::kLanes)));
+            evenCount = B::CountWhere(evenCount, B::GreaterSigned(B::Load(flipped + j * B::kLanes), bound));
         }
-        const U count = B::Add(evenCount, oddCount);
-        found = B::Or(found, B::And(B::AtMost(count, wanted), B::Splat(static_cast<uint8_t>(bit))));
+        const U over = B::Add(evenCount, oddCount);
+        found = B::Or(found, B::And(B::AtMost(wanted, over), B::Splat(static_cast<uint8_t>(bit))));
     }
-    return found;
+    return B::Add(lowest, found);
 }
 
 template <class B, int Frames>

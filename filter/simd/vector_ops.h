@@ -54,8 +54,18 @@ struct BytesSse2 {
     // Adds one where the mask holds; counts stay below 256.
     static U CountWhere(U count, U m) { return _mm_sub_epi8(count, m); }
     static U Add(U a, U b) { return _mm_add_epi8(a, b); }
+    static U Sub(U a, U b) { return _mm_sub_epi8(a, b); }
+    static U AddSaturated(U a, U b) { return _mm_adds_epu8(a, b); }
     static U Or(U a, U b) { return _mm_or_si128(a, b); }
     static U And(U a, U b) { return _mm_and_si128(a, b); }
+    // The bits set in any lane.
+    static uint8_t OrOfLanes(U a) {
+        uint64_t bits = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_or_si128(a, _mm_unpackhi_epi64(a, a))));
+        bits |= bits >> 32;
+        bits |= bits >> 16;
+        bits |= bits >> 8;
+        return static_cast<uint8_t>(bits);
+    }
 };
 
 #if defined(__AVX2__)
@@ -74,8 +84,13 @@ struct BytesAvx2 {
     static U GreaterSigned(U a, U b) { return _mm256_cmpgt_epi8(a, b); }
     static U CountWhere(U count, U m) { return _mm256_sub_epi8(count, m); }
     static U Add(U a, U b) { return _mm256_add_epi8(a, b); }
+    static U Sub(U a, U b) { return _mm256_sub_epi8(a, b); }
+    static U AddSaturated(U a, U b) { return _mm256_adds_epu8(a, b); }
     static U Or(U a, U b) { return _mm256_or_si256(a, b); }
     static U And(U a, U b) { return _mm256_and_si256(a, b); }
+    static uint8_t OrOfLanes(U a) {
+        return BytesSse2::OrOfLanes(_mm_or_si128(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1)));
+    }
 };
 #endif
 

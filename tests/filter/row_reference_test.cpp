@@ -11,10 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <random>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -89,8 +91,8 @@ private:
 };
 
 // Rows of a scene: the sizes drawn, whether images other than the output
-// take every pixel type rather than float alone, and whether every frame is
-// 8-bit instead.
+// take every pixel type rather than float alone, whether every frame is
+// 8-bit instead, and whether those frames show a still view (StillView).
 struct SceneShape {
     int32_t minWidth;
     int32_t maxWidth;
@@ -98,6 +100,7 @@ struct SceneShape {
     int32_t maxHeight;
     bool mixedTypes;
     bool eightBitFrames = false;
+    bool stillView = false;
 };
 
 constexpr SceneShape kSmallRows = {1, 9, 1, 5, false};
@@ -124,6 +127,55 @@ ImageRef RandomImage(AwkwardValues& values, int32_t width, int32_t height, Pixel
     }
     return image;
 }
+
+// 8-bit frames of a still view, as a locked-off camera gives them: each
+// sample stays within a spread of its own over a level of its own from
+// frame to frame. Levels crowd the ends and the middle of the byte range
+// (an offset from the lowest sample running past 255, a spread across 127
+// and 128); spreads are none, a level or two, a few, or the whole range,
+// shared by runs of columns, so that whole vectors of lanes agree, and now
+// and then drawn for one sample, so that one lane differs.
+class StillView {
+public:
+    StillView(AwkwardValues& values, int32_t width, int32_t height) : width_(width), height_(height) {
+        static const int levels[] = {0, 1, 2, 126, 127, 128, 129, 253, 254, 255};
+        static const int spreads[] = {0, 0, 1, 2, 3, 7, 16, 255};
+        for (int32_t row = 0; row < height * 4; ++row) {
+            int spread = 0;
+            for (int32_t x = 0, runLeft = 0; x < width; ++x, --runLeft) {
+                if (runLeft == 0) {
+                    runLeft = values.Chance(0.5) ? width : values.Between(1, 40);
+                    spread = values.OneOf(spreads);
+                }
+                levels_.push_back(values.Chance(0.7) ? values.OneOf(levels) : values.Between(0, 255));
+                spreads_.push_back(values.Chance(0.02) ? values.OneOf(spreads) : spread);
+            }
+        }
+    }
+
+    // One frame of the view; a frame of another size repeats it.
+    ImageRef Frame(AwkwardValues& values, int32_t width, int32_t height) const {
+        ImageRef image(new Image(width, height, PixelType::UInt8));
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t x = 0; x < width; ++x) {
+                float samples[4];
+                for (int channel = 0; channel < 4; ++channel) {
+                    const size_t at = (static_cast<size_t>(channel * height_ + y % height_) * width_) + x % width_;
+                    const int level = levels_[at] + values.Between(0, spreads_[at]);
+                    samples[channel] = static_cast<float>(std::min(255, std::max(0, level))) / 255.0f;
+                }
+                image->SetPixel(x, y, Pixel(samples[0], samples[1], samples[2], samples[3]));
+            }
+        }
+        return image;
+    }
+
+private:
+    int32_t width_;
+    int32_t height_;
+    std::vector<int> levels_;
+    std::vector<int> spreads_;
+};
 
 // One randomised scene: everything a row reads.
 struct Scene : FilterScene {
@@ -152,12 +204,20 @@ Scene MakeScene(uint32_t seed, int frameCount, const SceneShape& shape) {
     if (!values.Chance(0.15)) {
         scene.currentPoint.reset(new Point(values.Coordinate(), values.Coordinate()));
     }
+    std::optional<StillView> view;
+    if (shape.stillView) {
+        view.emplace(values, width, height);
+    }
     for (int j = 0; j < frameCount; ++j) {
-        const bool otherSize = values.Chance(0.3);
-        scene.frames.push_back(RandomImage(values, otherSize ? OtherWidth(values, width) : width,
-                                           otherSize ? values.Between(1, 7) : height,
-                                           shape.eightBitFrames ? PixelType::UInt8 : DrawType(values, shape),
-                                           shape.eightBitFrames));
+        const bool otherSize = values.Chance(shape.stillView ? 0.05 : 0.3);
+        // The height drawn first, as the scenes of the seeds here were drawn.
+        const int32_t frameHeight = otherSize ? values.Between(1, 7) : height;
+        const int32_t frameWidth = otherSize ? OtherWidth(values, width) : width;
+        scene.frames.push_back(view ? view->Frame(values, frameWidth, frameHeight)
+                                               : RandomImage(values, frameWidth, frameHeight,
+                                                             shape.eightBitFrames ? PixelType::UInt8
+                                                                                  : DrawType(values, shape),
+                                                             shape.eightBitFrames));
         if (!values.Chance(0.15)) {
             scene.framePoints.emplace_back(new Point(values.Coordinate(), values.Coordinate()));
         } else {
@@ -302,6 +362,20 @@ TEST_P(FilterRowReference, WindowsOfEightBitFrames) {
     constexpr SceneShape severalTiles = {500, 700, 1, 1, true, true};
     for (int frameCount : {81, 255, 256}) {
         ExpectMatch(frameCount, 14000u + static_cast<uint32_t>(frameCount), severalTiles);
+    }
+}
+
+// Windows of 8-bit frames of a still view, where most samples of a pixel
+// lie a few levels apart: all alike, apart in the lowest bit alone, a few
+// levels about 0, 127 and 255, the whole range; in every lane of a vector
+// or in one. Windows the byte networks take and windows the search takes,
+// up to the widest.
+TEST_P(FilterRowReference, WindowsOfStillEightBitFrames) {
+    constexpr SceneShape rows = {1, 140, 1, 3, true, true, true};
+    for (int frameCount : {3, 9, 25, 40, 41, 42, 64, 81, 128, 255}) {
+        for (uint32_t variant = 0; variant < 3; ++variant) {
+            ExpectMatch(frameCount, 15000u + 10u * static_cast<uint32_t>(frameCount) + variant, rows);
+        }
     }
 }
 
