@@ -153,9 +153,10 @@ std::shared_ptr<std::vector<float>> AllocateFrame(const std::string& path, const
     }
 }
 
-}  // namespace
-
-std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole role) {
+// Opens `path` at the part that holds the colour channels and describes its
+// frame: the parts, the spec, where each channel goes. Refuses what the host
+// image cannot hold.
+std::unique_ptr<OIIO::ImageInput> OpenFrameFile(const std::string& path, FrameFormat& format) {
     const std::string unreadable = ReasonFileCannotBeRead(path);
     if (!unreadable.empty()) throw InputError("cannot read " + path + ": " + unreadable);
     OIIO::ImageSpec config;
@@ -163,35 +164,30 @@ std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole
     auto input = OIIO::ImageInput::open(path, &config);
     if (!input) throw InputError("cannot read " + path + ": " + OneLine(OIIO::geterror()));
     input->threads(1);
-    auto format = std::make_shared<FrameFormat>();
     std::vector<OIIO::ImageSpec> parts = PartsOf(*input);
     if (parts.size() > 1) {
-        format->part = ColourPartOf(parts);
-        RequireCarriableParts(path, parts, format->part);
-        input->seek_subimage(format->part, 0);
-        format->parts = std::move(parts);
-        format->source = path;
+        format.part = ColourPartOf(parts);
+        RequireCarriableParts(path, parts, format.part);
+        input->seek_subimage(format.part, 0);
+        format.parts = std::move(parts);
+        format.source = path;
     }
-    format->spec = input->spec();
-    format->layout = LayoutOf(format->spec);
-    const OIIO::ImageSpec& spec = format->spec;
-    if (spec.deep)
+    format.spec = input->spec();
+    format.layout = LayoutOf(format.spec);
+    if (format.spec.deep)
         throw InputError(OIIO::Strutil::fmt::format(
             "cannot read {0}: deep images are not supported; flatten them first, e.g. with oiiotool {0} --flatten -o flat.exr",
             path));
-    if (spec.depth > 1) throw InputError("cannot read " + path + ": volume images are not supported");
-    const PixelType type = PixelTypeFor(spec, format->layout);
+    if (format.spec.depth > 1) throw InputError("cannot read " + path + ": volume images are not supported");
+    return input;
+}
 
-    // The host image is the display window; a data window that covers part
-    // of it (an auto-cropped render) leaves zeros around it.
-    const Placement at = PlacementOf(spec);
-    auto frame = std::make_shared<DecodedFrame>();
-    const std::shared_ptr<std::vector<float>> extras = AllocateFrame(path, spec, type, format->layout, *frame);
-    Image& image = *frame->image;
-    if (!at.covers)
-        for (int plane = 0; plane < (image.HasDepth() ? CHANNEL_COUNT : CHAN_ALPHA + 1); ++plane) ZeroPlane(image, plane);
-    // A band at a time: a small buffer, used again for every band.
-    RowBands bands(*input, format->part, spec);
+// Reads the data window a band at a time, through a small buffer used again
+// for every band, into the image's planes and `extras` where `at` places it.
+void ReadPixels(OIIO::ImageInput& input, const std::string& path, const FrameFormat& format, PixelType type,
+                const Placement& at, Image& image, std::vector<float>& extras) {
+    const OIIO::ImageSpec& spec = format.spec;
+    RowBands bands(input, format.part, spec);
     const size_t fileWidth = static_cast<size_t>(spec.width);
     const size_t rowBytes = fileWidth * static_cast<size_t>(spec.nchannels) * BytesPerSample(type);
     std::vector<unsigned char> band(rowBytes * static_cast<size_t>(std::min(spec.height, bands.Rows())));
@@ -199,19 +195,42 @@ std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole
     for (int32_t start = at.firstFileRow / bands.Rows() * bands.Rows(); start < endRow; start += bands.Rows()) {
         const int32_t bandEnd = std::min(spec.height, start + bands.Rows());
         if (!bands.Read(start, bandEnd, TypeDescOf(type), band.data()))
-            throw InputError("cannot read " + path + ": " + OneLine(input->geterror()));
+            throw InputError("cannot read " + path + ": " + OneLine(input.geterror()));
         const int32_t first = std::max(start, at.firstFileRow);
         Deinterleave(band.data() + static_cast<size_t>(first - start) * rowBytes, first, std::min(endRow, bandEnd),
-                     format->layout, at, fileWidth, image, *extras);
+                     format.layout, at, fileWidth, image, extras);
     }
-    if (format->layout.gray) {
+}
+
+// Gives the planes the file lacks their values: grey spread to green and
+// blue; no alpha, opaque, or for a mask its one channel.
+void CompletePlanes(const ChannelLayout& layout, FrameRole role, Image& image) {
+    if (layout.gray) {
         CopyPlane(image, CHAN_GREEN, CHAN_RED);
         CopyPlane(image, CHAN_BLUE, CHAN_RED);
     }
-    if (!format->layout.hasAlpha) {
+    if (!layout.hasAlpha) {
         if (role == FrameRole::Mask) CopyPlane(image, CHAN_ALPHA, CHAN_RED);
         else FillWithOne(image, CHAN_ALPHA);
     }
+}
+
+}  // namespace
+
+std::shared_ptr<const DecodedFrame> ReadFrame(const std::string& path, FrameRole role) {
+    auto format = std::make_shared<FrameFormat>();
+    const std::unique_ptr<OIIO::ImageInput> input = OpenFrameFile(path, *format);
+    const PixelType type = PixelTypeFor(format->spec, format->layout);
+    // The host image is the display window; a data window that covers part
+    // of it (an auto-cropped render) leaves zeros around it.
+    const Placement at = PlacementOf(format->spec);
+    auto frame = std::make_shared<DecodedFrame>();
+    const std::shared_ptr<std::vector<float>> extras = AllocateFrame(path, format->spec, type, format->layout, *frame);
+    Image& image = *frame->image;
+    if (!at.covers)
+        for (int plane = 0; plane < (image.HasDepth() ? CHANNEL_COUNT : CHAN_ALPHA + 1); ++plane) ZeroPlane(image, plane);
+    ReadPixels(*input, path, *format, type, at, image, *extras);
+    CompletePlanes(format->layout, role, image);
     frame->format = std::move(format);
     return frame;
 }
