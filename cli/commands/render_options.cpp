@@ -11,9 +11,6 @@ namespace taviron::cli {
 
 namespace {
 
-// Words of a closed list, whatever their case.
-CLI::Validator OneOf(const std::vector<std::string>& words) { return CLI::IsMember(words, CLI::ignore_case); }
-
 // The sequences read and written, and the frames of them.
 void AddSequenceOptions(CLI::App& render, RenderOptions& options) {
     render.add_option("-i,--input", options.input, "Input sequence: plate.####.exr, plate.%04d.exr or one file")
@@ -40,7 +37,7 @@ void AddMaskAndTrackOptions(CLI::App& render, RenderOptions& options) {
             },
             "What the track's points are: where the feature is in each frame, or the offsets the tool subtracts as "
             "they are")
-        ->check(OneOf({"feature", "offset"}))
+        ->check(CLI::IsMember({"feature", "offset"}, CLI::ignore_case))
         ->default_str("feature");
 }
 
@@ -64,7 +61,7 @@ void AddRunOptions(CLI::App& render, RenderOptions& options) {
             [&options](const std::string& word) { options.progressFormat = ProgressFormatNamed(word); },
             "text: a progress line on a terminal; openjd: also Open Job Description messages on standard output "
             "(openjd_progress, openjd_status, openjd_fail) for farm managers")
-        ->check(OneOf({"text", "openjd"}))
+        ->check(CLI::IsMember({"text", "openjd"}, CLI::ignore_case))
         ->default_str("text");
 }
 
