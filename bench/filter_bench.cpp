@@ -116,14 +116,21 @@ void RegisterMedianSelect() {
         for (bool bySearch : {false, true}) {
             const std::string how = bySearch ? "search" : "chosen";
             benchmark::RegisterBenchmark(("median_select/" + how + Suffix(frames)).c_str(), bench::MedianSelect,
-                                         frames, bySearch, false);
+                                         frames, bySearch, bench::MedianSamples::Floats);
         }
     }
     for (int frames : {3, 7, 9, 15, 25, 32, 40, 48, 64, 65, 81, 101, 255}) {
         for (bool bySearch : {false, true}) {
             const std::string how = bySearch ? "search" : "chosen";
             benchmark::RegisterBenchmark(("median_select_bytes/" + how + Suffix(frames)).c_str(),
-                                         bench::MedianSelect, frames, bySearch, true);
+                                         bench::MedianSelect, frames, bySearch, bench::MedianSamples::Bytes);
+        }
+    }
+    for (int frames : {7, 15, 25, 32, 40, 41, 81, 255}) {
+        for (bool bySearch : {false, true}) {
+            const std::string how = bySearch ? "search" : "chosen";
+            benchmark::RegisterBenchmark(("median_select_still_bytes/" + how + Suffix(frames)).c_str(),
+                                         bench::MedianSelect, frames, bySearch, bench::MedianSamples::StillViewBytes);
         }
     }
 }

@@ -3,12 +3,13 @@
 #include <filter/kernel_path.h>
 #include <filter/tile_job.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
 namespace bench {
 
-void MedianSelect(benchmark::State& state, int frames, bool bySearch, bool asBytes) {
+void MedianSelect(benchmark::State& state, int frames, bool bySearch, MedianSamples kind) {
     constexpr int32_t kColumns = 512;
     constexpr int kChannels = 4;
     const size_t n = static_cast<size_t>(frames);
@@ -26,6 +27,14 @@ void MedianSelect(benchmark::State& state, int frames, bool bySearch, bool asByt
     for (size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<uint8_t>(samples[i] * 255.0f);
     }
+    if (kind == MedianSamples::StillViewBytes) {
+        // Up to 7 levels over each column's level, the spread of a still view
+        // of real footage at most of its pixels.
+        std::uniform_int_distribution<int> jitter(0, 7);
+        for (size_t i = kColumns; i < bytes.size(); ++i) {
+            bytes[i] = static_cast<uint8_t>(std::min(255, bytes[i % kColumns] + jitter(rng)));
+        }
+    }
     std::vector<const uint8_t*> byteSpans;
     for (size_t entry = 0; entry < n * kChannels; ++entry) {
         byteSpans.push_back(bytes.data() + entry * kColumns);
@@ -40,7 +49,7 @@ void MedianSelect(benchmark::State& state, int frames, bool bySearch, bool asByt
     job.columns = kColumns;
     job.paddedColumns = kColumns;
     job.samples = spans.data();
-    job.bytes = asBytes ? byteSpans.data() : nullptr;
+    job.bytes = kind == MedianSamples::Floats ? nullptr : byteSpans.data();
     for (int channel = 0; channel < kChannels; ++channel) {
         job.source[channel] = source.data() + channel * kColumns;
         job.out[channel] = out.data() + channel * kColumns;

@@ -32,6 +32,7 @@ constexpr int kLargestByteMedianNetwork = 40;
 // being read: a wide window reads more rows at once than the hardware
 // follows streams, and would otherwise wait on memory at every column.
 constexpr int32_t kPrefetchDistance = 128;
+constexpr int32_t kCacheLine = 64;
 
 // One sample as the host reads it.
 inline float WidenedByte(uint8_t sample) { return static_cast<float>(sample) / 255.0f; }
@@ -44,7 +45,7 @@ inline float WidenedByte(uint8_t sample) { return static_cast<float>(sample) / 2
 // (none where every lane holds one value): a still view's pixels vary by a
 // few levels from frame to frame. The samples are copied once side by side
 // with their top bits flipped, so that one signed comparison tells a sample
-// over a bound; the counts are bytes, so frames are at most
+// under a candidate; the counts are bytes, so frames are at most
 // kLargestByteWindow.
 template <class B>
 typename B::U ByteOfRank(ByteSamples samples, size_t frames, size_t rank, int32_t column) {
@@ -52,9 +53,13 @@ typename B::U ByteOfRank(ByteSamples samples, size_t frames, size_t rank, int32_
     uint8_t flipped[kLargestByteWindow * B::kLanes];
     U lowest = B::Splat(0xff);
     U highest = B::Splat(0);
+    // Once a cache line of each row.
+    const bool fetchAhead = column % kCacheLine == 0;
     for (size_t j = 0; j < frames; ++j) {
         const U sample = B::Load(samples[j] + column);
-        __builtin_prefetch(samples[j] + column + kPrefetchDistance);
+        if (fetchAhead) {
+            __builtin_prefetch(samples[j] + column + kPrefetchDistance);
+        }
         lowest = B::Min(lowest, sample);
         highest = B::Max(highest, sample);
         B::Store(flipped + j * B::kLanes, B::FlipTopBit(sample));
@@ -64,27 +69,28 @@ typename B::U ByteOfRank(ByteSamples samples, size_t frames, size_t rank, int32_
         return lowest;
     }
     // An offset holds while at most `rank` samples lie under lowest +
-    // offset, that is while at least frames - rank lie over lowest + offset
-    // - 1. That bound saturates at 255, over which no sample lies, as none
-    // lies over the bound it stands for.
-    const U wanted = B::Splat(static_cast<uint8_t>(frames - rank));
+    // offset. Where that passes 255 every sample lies under it, whatever the
+    // count under the saturated 255 says.
+    const U wanted = B::Splat(static_cast<uint8_t>(rank));
     const U zero = B::Splat(0);
     U found = zero;
     for (unsigned bit = 1u << (31 - __builtin_clz(spread)); bit != 0; bit >>= 1) {
-        const U bound = B::FlipTopBit(B::AddSaturated(lowest, B::Or(found, B::Splat(static_cast<uint8_t>(bit - 1)))));
+        const U offset = B::Or(found, B::Splat(static_cast<uint8_t>(bit)));
+        const U candidate = B::FlipTopBit(B::AddSaturated(lowest, offset));
         // Even and odd frames apart, so that no addition waits on the last.
         U evenCount = zero;
         U oddCount = zero;
         size_t j = 0;
         for (; j + 2 <= frames; j += 2) {
-            evenCount = B::CountWhere(evenCount, B::GreaterSigned(B::Load(flipped + j * B::kLanes), bound));
-            oddCount = B::CountWhere(oddCount, B::GreaterSigned(B::Load(flipped + (j + 1) * B::kLanes), bound));
+            evenCount = B::CountWhere(evenCount, B::GreaterSigned(candidate, B::Load(flipped + j * B::kLanes)));
+            oddCount = B::CountWhere(oddCount, B::GreaterSigned(candidate, B::Load(flipped + (j + 1) * B::kLanes)));
         }
         if (j < frames) {
-            evenCount = B::CountWhere(evenCount, B::GreaterSigned(B::Load(flipped + j * B::kLanes), bound));
+            evenCount = B::CountWhere(evenCount, B::GreaterSigned(candidate, B::Load(flipped + j * B::kLanes)));
         }
-        const U over = B::Add(evenCount, oddCount);
-        found = B::Or(found, B::And(B::AtMost(wanted, over), B::Splat(static_cast<uint8_t>(bit))));
+        const U count = B::Add(evenCount, oddCount);
+        const U fits = B::AtMost(lowest, B::Sub(B::Splat(0xff), offset));
+        found = B::Or(found, B::And(B::And(B::AtMost(count, wanted), fits), B::Splat(static_cast<uint8_t>(bit))));
     }
     return B::Add(lowest, found);
 }
