@@ -154,8 +154,8 @@ std::shared_ptr<std::vector<float>> AllocateFrame(const std::string& path, const
 }
 
 // Opens `path` at the part that holds the colour channels and describes its
-// frame: the parts, the spec, where each channel goes. Refuses what the host
-// image cannot hold.
+// frame: the parts, the image's description, where each channel goes.
+// Refuses what the host image cannot hold.
 std::unique_ptr<OIIO::ImageInput> OpenFrameFile(const std::string& path, FrameFormat& format) {
     const std::string unreadable = ReasonFileCannotBeRead(path);
     if (!unreadable.empty()) throw InputError("cannot read " + path + ": " + unreadable);
